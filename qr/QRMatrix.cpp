@@ -1,0 +1,174 @@
+// Function patterns, masks, format and version information, penalty score.
+#include <cstdlib>
+
+#include "clsQRCode.h"
+
+namespace {
+
+void Set(uint8_t* m, int32_t stride, int32_t x, int32_t y, uint8_t v) { m[y * stride + x] = v; }
+
+void DrawAlignment(uint8_t* m, int32_t stride, int32_t cx, int32_t cy)
+{
+    for (int32_t dy = -2; dy <= 2; ++dy)
+        for (int32_t dx = -2; dx <= 2; ++dx) {
+            const bool dark = std::abs(dx) == 2 || std::abs(dy) == 2 || (dx == 0 && dy == 0);
+            Set(m, stride, cx + dx, cy + dy, dark ? 1 : 2);
+        }
+}
+
+} // namespace
+
+void clsQRCode::DrawFunctionPatterns(uint8_t* m, int32_t v)
+{
+    const int32_t n = SymbolSize(v);
+    if (n == 0) return;
+    const int32_t s = n + 3;
+
+    for (int32_t a = 0; a < 8; ++a)
+        for (int32_t b = 0; b < 8; ++b) {
+            const bool light = ((b == 1 || b == 5) && a >= 1 && a <= 5) || ((a == 1 || a == 5) && b >= 1 && b <= 5) ||
+                               b == 7 || a == 7;
+            const uint8_t value = light ? 2 : 1;
+            Set(m, s, b, a, value);
+            Set(m, s, n - 1 - b, a, value);
+            Set(m, s, b, n - 1 - a, value);
+        }
+
+    for (int32_t i = 0; i < 8; ++i) {
+        Set(m, s, i, 8, 2);
+        Set(m, s, 8, i, 2);
+        Set(m, s, n - 1 - i, 8, 2);
+        Set(m, s, 8, n - 1 - i, 2);
+    }
+    Set(m, s, 8, 8, 2);
+    Set(m, s, 8, n - 8, 1);
+
+    if (v >= 7)
+        for (int32_t y = n - 11; y <= n - 9; ++y)
+            for (int32_t x = 0; x <= 6; ++x) {
+                Set(m, s, x, y, 2);
+                Set(m, s, y, x, 2);
+            }
+
+    for (int32_t i = 8; i <= n - 9; ++i) {
+        const uint8_t value = (i % 2 == 0) ? 1 : 2;
+        Set(m, s, i, 6, value);
+        Set(m, s, 6, i, value);
+    }
+
+    if (v <= 1) return;
+    const int32_t step = AlignmentStep(v);
+    for (int32_t cy = n - 7; cy >= 18; cy -= step)
+        for (int32_t cx = n - 7; cx >= 18; cx -= step) DrawAlignment(m, s, cx, cy);
+    for (int32_t f = n - 7 - step; f >= 18; f -= step) {
+        DrawAlignment(m, s, f, 6);
+        DrawAlignment(m, s, 6, f);
+    }
+}
+
+int32_t clsQRCode::ApplyMask(uint8_t* matrix, int32_t n, int32_t mask)
+{
+    if (mask < 0 || mask > 7) mask = 0;
+    for (int32_t y = 0; y < n; ++y) {
+        uint8_t* row = matrix + y * n;
+        for (int32_t x = 0; x < n; ++x) {
+            bool invert;
+            switch (mask) {
+            case 0: invert = (x + y) % 2 == 0; break;
+            case 1: invert = y % 2 == 0; break;
+            case 2: invert = x % 3 == 0; break;
+            case 3: invert = (x + y) % 3 == 0; break;
+            case 4: invert = (y / 2 + x / 3) % 2 == 0; break;
+            case 5: invert = (x * y) % 2 + (x * y) % 3 == 0; break;
+            case 6: invert = ((x * y) % 2 + (x * y) % 3) % 2 == 0; break;
+            default: invert = ((x + y) % 2 + (x * y) % 3) % 2 == 0; break;
+            }
+            row[x] ^= invert ? 1 : 0;
+        }
+    }
+    return mask;
+}
+
+int32_t clsQRCode::BchRemainder(int32_t value, int32_t generator, int32_t topBit, int32_t steps)
+{
+    uint32_t v = static_cast<uint32_t>(value);
+    for (int32_t i = 0; i < steps; ++i) {
+        v <<= 1;
+        if (v & static_cast<uint32_t>(topBit)) v = (v ^ static_cast<uint32_t>(generator)) & static_cast<uint32_t>(topBit - 1);
+    }
+    return static_cast<int32_t>(v);
+}
+
+int32_t clsQRCode::FormatBits(int32_t level, int32_t mask)
+{
+    if (level < 1 || level > 4) level = 2;
+    if (mask < 0 || mask > 7) mask = 0;
+    const int32_t d = ((level - 1) ^ 1) * 8 + mask;
+    return ((d << 10) | BchRemainder(d, 0x537, 0x400, 10)) ^ 0x5412;
+}
+
+int32_t clsQRCode::VersionBits(int32_t version)
+{
+    return (version << 12) | BchRemainder(version, 0x1F25, 0x1000, 12);
+}
+
+int32_t clsQRCode::PenaltyScore(const QRSymbol& symbol)
+{
+    const int32_t n = symbol.size;
+    const int32_t stride = symbol.stride;
+    const uint8_t* m = symbol.modules.data();
+    int32_t score = 0;
+
+    // N1 and N3 along one line, read through get(i).
+    auto line = [&](auto get) {
+        int32_t history[7] = {};
+        bool colour = false;
+        int32_t run = 0;
+        auto push = [&](int32_t length) {
+            if (history[0] == 0) length += n; // light border before the line
+            for (int k = 6; k > 0; --k) history[k] = history[k - 1];
+            history[0] = length;
+        };
+        auto patterns = [&]() {
+            const int32_t u = history[1];
+            const bool core = u > 0 && history[2] == u && history[3] == 3 * u && history[4] == u && history[5] == u;
+            return (core && history[0] >= 4 * u && history[6] >= u ? 1 : 0) +
+                   (core && history[6] >= 4 * u && history[0] >= u ? 1 : 0);
+        };
+        for (int32_t i = 0; i < n; ++i) {
+            const bool dark = get(i);
+            if (dark == colour) {
+                ++run;
+                if (run == 5) score += 3;
+                else if (run > 5) ++score;
+            } else {
+                push(run);
+                if (!colour) score += 40 * patterns();
+                colour = dark;
+                run = 1;
+            }
+        }
+        if (colour) {
+            push(run);
+            run = 0;
+        }
+        push(run + n); // light border after the line
+        score += 40 * patterns();
+    };
+    for (int32_t y = 0; y < n; ++y) line([&](int32_t x) { return m[y * stride + x] != 0; });
+    for (int32_t x = 0; x < n; ++x) line([&](int32_t y) { return m[y * stride + x] != 0; });
+
+    int32_t dark = 0;
+    for (int32_t y = 0; y < n; ++y)
+        for (int32_t x = 0; x < n; ++x) {
+            const uint8_t c = m[y * stride + x];
+            dark += c;
+            if (x + 1 < n && y + 1 < n && c == m[y * stride + x + 1] && c == m[(y + 1) * stride + x] &&
+                c == m[(y + 1) * stride + x + 1])
+                score += 3;
+        }
+    const int32_t total = n * n;
+    const int32_t k = (std::abs(dark * 20 - total * 10) + total - 1) / total - 1;
+    score += 10 * k;
+    return score;
+}

@@ -1,0 +1,103 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "clsFiniteField.h"
+#include "clsReedSolomon.h"
+
+// Error-correction levels as the encoder numbers them; anything else means M.
+enum EcLevel : int32_t { EcL = 1, EcM = 2, EcQ = 3, EcH = 4 };
+
+enum class SegmentMode : int32_t { Byte = 0, Numeric = 1, Alphanumeric = 2, Kanji = 3 };
+
+// A finished symbol. modules is the module matrix: stride = n + 3 bytes per row,
+// stride rows, cell (x, y) at y * stride + x, 1 dark and 0 light; the three extra
+// columns and rows stay 0, so the buffer doubles as an 8-bit top-down bitmap.
+struct QRSymbol {
+    int32_t version = 0;
+    int32_t size = 0;   // n = 4 * version + 17
+    int32_t level = 0;  // EcLevel actually used
+    int32_t mask = 0;   // mask pattern actually applied
+    int32_t stride = 0; // n + 3
+    std::vector<uint8_t> modules;
+    std::vector<uint8_t> codewords; // interleaved data and check codewords
+
+    bool Dark(int x, int y) const { return modules[static_cast<size_t>(y * stride + x)] != 0; }
+};
+
+// Mask choice for EncodeSymbol: 0..7 picks a pattern; kMaskAuto evaluates all
+// eight with the penalty rules of ISO/IEC 18004 and keeps the lowest score.
+inline constexpr int32_t kMaskAuto = -100;
+
+class clsQRCode {
+public:
+    clsQRCode();
+    ~clsQRCode();
+    clsQRCode(const clsQRCode&) = delete;
+    clsQRCode& operator=(const clsQRCode&) = delete;
+
+    // Kanji mode is only correct for Shift JIS input: off by default, so UTF-8
+    // (what the window and the command line feed) is never re-read as Kanji.
+    void SetKanjiMode(bool on) { kanjiMode_ = on; }
+    bool KanjiMode() const { return kanjiMode_; }
+
+    // The whole pipeline. version 0 or > 40 picks the smallest fitting version,
+    // < 0 gives none; level outside 1..4 means M; mask outside 0..7 means 0
+    // (kMaskAuto evaluates). None when the data does not fit.
+    std::optional<QRSymbol> EncodeSymbol(const uint8_t* data, int32_t count, int32_t version, int32_t level,
+                                         int32_t mask);
+
+    // Version tables and arithmetic.
+    static int32_t SymbolSize(int32_t v);
+    static int32_t AlignmentsPerSide(int32_t v);
+    static int32_t AlignmentCount(int32_t v);
+    static int32_t RawDataModules(int32_t v);
+    static int32_t TotalCodewords(int32_t v);
+    static int32_t AlignmentStep(int32_t v);
+    static int32_t EcBlockCount(int32_t v, int32_t level);
+    static int32_t EcCodewordsPerBlock(int32_t v, int32_t level);
+    // Data codewords C(v, l); 0 outside 1..40.
+    static int32_t DataCodewords(int32_t v, int32_t level);
+    // Alignment pattern centre coordinates, ascending (empty for version 1).
+    static std::vector<int32_t> AlignmentCentres(int32_t v);
+
+    // Segmentation and bit stream.
+    static int32_t CharacterClass(uint8_t b);
+    static int32_t AlphanumericValue(uint8_t b);
+    static bool IsKanjiPair(int32_t first, int32_t second);
+    // Writes the optimally segmented stream, terminator included, MSB first into
+    // bits (packed, 8 bits a byte), or with sizeOnly just measures it. Returns the
+    // number of bits. bits must hold the whole stream; it may be null when sizeOnly.
+    int32_t BuildBitStream(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,
+                           bool sizeOnly) const;
+    // The mode chosen for every byte (what BuildBitStream writes).
+    std::vector<SegmentMode> PlanSegments(const uint8_t* data, int32_t count, int32_t version) const;
+
+    // Matrix steps. matrix is an (n+3)-square module buffer for DrawFunctionPatterns;
+    // an n-square data matrix for ApplyMask.
+    static void DrawFunctionPatterns(uint8_t* matrix, int32_t version);
+    static int32_t ApplyMask(uint8_t* matrix, int32_t n, int32_t mask);
+    static int32_t BchRemainder(int32_t value, int32_t generator, int32_t topBit, int32_t steps);
+    static int32_t FormatBits(int32_t level, int32_t mask);
+    static int32_t VersionBits(int32_t version);
+    // ISO/IEC 18004 penalty score (rules N1..N4) of a finished symbol.
+    static int32_t PenaltyScore(const QRSymbol& symbol);
+
+    const clsFiniteField& Field() const { return *field_; }
+
+private:
+    struct PlanCell {
+        int32_t previous;
+        int32_t cost;
+        int32_t run;
+    };
+    int32_t Plan(const uint8_t* data, int32_t count, int32_t version, std::vector<uint8_t>* modes) const;
+    void EncodeBlocks(const uint8_t* dataCodewords, int32_t version, int32_t level, uint8_t* message);
+
+    bool kanjiMode_ = false;
+    std::shared_ptr<clsFiniteField> field_;
+    std::unique_ptr<clsReedSolomon> coder_;
+    mutable std::vector<PlanCell> plan_; // per-call scratch, kept to avoid reallocations
+};

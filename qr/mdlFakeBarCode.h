@@ -1,0 +1,14 @@
+#pragma once
+#include <QImage>
+#include <cstdint>
+
+struct QRSymbol;
+
+// An 8-bit palette picture of a module buffer on white: (left + width + right) x
+// (top + height + bottom) pixels, the buffer copied unscaled at (left, top).
+// Palette: 0 white, 1 black, 2 grey, every other index black.
+QImage MatrixToPicture(const uint8_t* pixels, int32_t width, int32_t height, int32_t left, int32_t top, int32_t right,
+                       int32_t bottom);
+
+// The symbol with its 4-module quiet zone, one pixel per module: (n + 8) square.
+QImage SymbolToPicture(const QRSymbol& symbol);

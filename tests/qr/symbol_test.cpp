@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "clsQRCode.h"
+
+namespace {
+
+std::optional<QRSymbol> Encode(clsQRCode& q, const std::string& s, int version = 0, int level = EcQ, int mask = 0)
+{
+    return q.EncodeSymbol(reinterpret_cast<const uint8_t*>(s.data()), static_cast<int>(s.size()), version, level, mask);
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes, size_t count)
+{
+    std::string out;
+    char buf[4];
+    for (size_t i = 0; i < count && i < bytes.size(); ++i) {
+        std::snprintf(buf, sizeof buf, "%02X", bytes[i]);
+        out += (i ? " " : "") + std::string(buf);
+    }
+    return out;
+}
+
+std::vector<std::string> Rows(const QRSymbol& s)
+{
+    std::vector<std::string> rows;
+    for (int y = 0; y < s.size; ++y) {
+        std::string r;
+        for (int x = 0; x < s.size; ++x) r += s.Dark(x, y) ? '1' : '0';
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+TEST(Symbol, AbcWithTheWindowSettings)
+{
+    clsQRCode q;
+    const auto s = Encode(q, "abc");
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->version, 1);
+    EXPECT_EQ(s->mask, 0);
+    EXPECT_EQ(Hex(s->codewords, 26),
+              "40 36 16 26 30 EC 11 EC 11 EC 11 EC 11 6A 34 E9 54 E6 64 C0 8D 08 E3 A3 86 94");
+    const std::vector<std::string> expected = {
+        "111111101100101111111", "100000101110001000001", "101110101111101011101", "101110101110001011101",
+        "101110101111101011101", "100000100111101000001", "111111101010101111111", "000000001001100000000",
+        "011010110011001011111", "000000001011001001011", "000011101011100010011", "110101011100101000000",
+        "101101110010101010001", "000000001111110101011", "111111101010011101011", "100000100011110111001",
+        "101110101111111100101", "101110100100001000110", "101110101010100010001", "100000101110001000110",
+        "111111100010101010111"};
+    EXPECT_EQ(Rows(*s), expected);
+    // The three extra columns and rows of the buffer stay light.
+    for (int i = 0; i < s->stride; ++i)
+        for (int j = s->size; j < s->stride; ++j) {
+            EXPECT_EQ(s->modules[static_cast<size_t>(i * s->stride + j)], 0);
+            EXPECT_EQ(s->modules[static_cast<size_t>(j * s->stride + i)], 0);
+        }
+}
+
+TEST(Symbol, DataCodewordsOfTheWorkedStreams)
+{
+    clsQRCode q;
+    struct Case {
+        const char* data;
+        const char* codewords;
+    } cases[] = {
+        {"abc", "40 36 16 26 30 EC 11 EC 11 EC 11 EC 11"},
+        {"12345", "10 14 7B 5A 1D 82 3D 82 3D 82 3D 82 3D"},
+        {"HELLO WORLD", "20 5B 0B 78 D1 72 DC 4D 43 43 B0 47 B0"},
+        {"tel:13800138000", "40 47 46 56 C3 A1 02 C8 A0 05 7C 00 1D"},
+    };
+    for (const Case& c : cases) {
+        const auto s = Encode(q, c.data);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->version, 1);
+        EXPECT_EQ(Hex(s->codewords, 13), c.codewords) << c.data;
+    }
+    // The digits of the standard's example at level M: the pad pattern starts at bit 45.
+    const auto iso = Encode(q, "01234567", 0, EcM);
+    ASSERT_TRUE(iso);
+    EXPECT_EQ(Hex(iso->codewords, 16), "10 20 0C 56 61 87 60 8F 60 8F 60 8F 60 8F 60 8F");
+}
+
+TEST(Symbol, VersionChoiceAndCapacityLimits)
+{
+    clsQRCode q;
+    EXPECT_EQ(Encode(q, std::string(11, 'k'))->version, 1);
+    EXPECT_EQ(Encode(q, std::string(12, 'k'))->version, 2);
+    EXPECT_EQ(Encode(q, std::string(12, 'k'))->size, 25);
+    EXPECT_EQ(Encode(q, std::string(1663, 'k'))->version, 40);
+    EXPECT_FALSE(Encode(q, std::string(1664, 'k')));
+    EXPECT_FALSE(Encode(q, std::string(12, 'k'), 1));
+    EXPECT_EQ(Encode(q, std::string(12, 'k'), 2)->version, 2);
+    EXPECT_FALSE(Encode(q, "abc", -1));
+    EXPECT_EQ(Encode(q, "abc", 41)->version, 1);
+    EXPECT_EQ(Encode(q, "abc", 1000)->version, 1);
+    EXPECT_EQ(Encode(q, "abc", 40)->version, 40);
+    // Level out of range means M; mask out of range means 0.
+    for (int level : {0, 5, -1}) {
+        const auto s = Encode(q, "abc", 0, level);
+        EXPECT_EQ(s->level, EcM);
+        EXPECT_EQ(Rows(*s), Rows(*Encode(q, "abc", 0, EcM)));
+    }
+    for (int mask : {8, -1, 123456}) EXPECT_EQ(Rows(*Encode(q, "abc", 0, EcQ, mask)), Rows(*Encode(q, "abc")));
+    // Empty data: a version 1 symbol of terminator and padding.
+    const auto empty = q.EncodeSymbol(nullptr, 0, 0, EcQ, 0);
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->version, 1);
+    EXPECT_EQ(Hex(empty->codewords, 3), "0E C1 1E");
+}
+
+TEST(Symbol, StreamsEndingAtTheCapacity)
+{
+    clsQRCode q;
+    // Version 1-Q holds 104 bits; 11 bytes take 4 + 8 + 88 = 100, leaving exactly the terminator.
+    const auto eleven = Encode(q, std::string(11, 'k'), 1);
+    ASSERT_TRUE(eleven);
+    EXPECT_EQ(eleven->codewords[12], 0xB0); // last 'k' nibble then the terminator, no pad byte
+    // 1-H holds 72 bits; 17 digits take 4 + 10 + 50 + 7 = 71, so one terminator bit is kept and no pad.
+    const auto tight = Encode(q, std::string(17, '1'), 1, EcH);
+    ASSERT_TRUE(tight);
+    EXPECT_EQ(tight->codewords[8] & 0x01, 0); // the single terminator bit kept
+    EXPECT_FALSE(Encode(q, std::string(18, '1'), 1, EcH)); // 74 data bits do not fit 72
+}
+
+TEST(Symbol, BlockInterleavingOfVersion5Q)
+{
+    clsQRCode q;
+    std::string data;
+    // 62 data codewords at 5-Q: one Byte segment of 60 bytes (4 + 8 + 480 + 4 bits = 62 codewords exactly).
+    for (int i = 0; i < 60; ++i) data += static_cast<char>('a' + i % 26);
+    const auto s = Encode(q, data, 5);
+    ASSERT_TRUE(s);
+    ASSERT_EQ(s->codewords.size(), 134u);
+    // Recover the data codewords in stream order from the interleaving rule.
+    std::vector<uint8_t> stream(62);
+    int c = 0;
+    const int nb = 4, L = 16, sh = 2;
+    for (int j = 0; j < nb; ++j) {
+        const int k = j < sh ? L - 1 : L;
+        for (int t = 0; t < k; ++t) {
+            const int p = t < L - 1 ? j + t * nb : (L - 1) * nb + (j - sh);
+            stream[static_cast<size_t>(c++)] = s->codewords[static_cast<size_t>(p)];
+        }
+    }
+    EXPECT_EQ(stream[0], 0x43); // 0100 0011 1100 ...: Byte mode, count 60
+    EXPECT_EQ(stream[1], 0xC6);
+    EXPECT_EQ(stream[2], 0x16); // 'a' continues
+    // Each block's check codewords are those of the general Reed-Solomon coder.
+    auto field = std::make_shared<clsFiniteField>();
+    field->Init(256, 285, 2);
+    clsReedSolomon rs;
+    c = 0;
+    for (int j = 0; j < nb; ++j) {
+        const int k = j < sh ? L - 1 : L;
+        ASSERT_TRUE(rs.Init(k, 18, field, 0, 0));
+        std::vector<int32_t> block(static_cast<size_t>(k + 18), 0);
+        for (int t = 0; t < k; ++t) block[static_cast<size_t>(k + 17 - t)] = stream[static_cast<size_t>(c++)];
+        rs.Encode(block.data());
+        for (int t = 0; t < 18; ++t)
+            EXPECT_EQ(s->codewords[static_cast<size_t>(62 + j + t * nb)], block[static_cast<size_t>(17 - t)]) << j << " " << t;
+    }
+}
+
+TEST(Symbol, FunctionPatternsAndPlacement)
+{
+    for (int v = 1; v <= 40; ++v) {
+        const int n = clsQRCode::SymbolSize(v);
+        std::vector<uint8_t> m(static_cast<size_t>((n + 3) * (n + 3)), 0);
+        clsQRCode::DrawFunctionPatterns(m.data(), v);
+        int free = 0;
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) free += m[static_cast<size_t>(y * (n + 3) + x)] == 0;
+        EXPECT_EQ(free, clsQRCode::RawDataModules(v)) << v;
+        auto at = [&](int x, int y) { return m[static_cast<size_t>(y * (n + 3) + x)]; };
+        EXPECT_EQ(at(8, n - 8), 1);
+        EXPECT_EQ(at(8, 6), 1);
+        EXPECT_EQ(at(6, 8), 1);
+        if (v == 7) {
+            for (int y = 34; y <= 36; ++y)
+                for (int x = 0; x <= 5; ++x) {
+                    EXPECT_EQ(at(x, y), 2);
+                    EXPECT_EQ(at(y, x), 2);
+                }
+            for (auto [x, y] : {std::pair{22, 22}, {38, 22}, {22, 38}, {38, 38}, {22, 6}, {6, 22}}) {
+                EXPECT_EQ(at(x, y), 1);
+                EXPECT_EQ(at(x + 1, y), 2);
+            }
+        }
+    }
+    std::vector<uint8_t> untouched(48 * 48, 0);
+    clsQRCode::DrawFunctionPatterns(untouched.data(), 0);
+    clsQRCode::DrawFunctionPatterns(untouched.data(), 41);
+    EXPECT_EQ(untouched, std::vector<uint8_t>(48 * 48, 0));
+}
+
+TEST(Symbol, MasksAndFormatInformation)
+{
+    const int n = 21;
+    std::vector<uint8_t> d(n * n, 0);
+    EXPECT_EQ(clsQRCode::ApplyMask(d.data(), n, 1), 1);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) EXPECT_EQ(d[static_cast<size_t>(y * n + x)], y % 2 == 0 ? 1 : 0);
+    clsQRCode::ApplyMask(d.data(), n, 1);
+    EXPECT_EQ(d, std::vector<uint8_t>(n * n, 0));
+    EXPECT_EQ(clsQRCode::ApplyMask(d.data(), n, 8), 0);
+    EXPECT_EQ(clsQRCode::ApplyMask(d.data(), n, -1), 0);
+    EXPECT_EQ(clsQRCode::ApplyMask(d.data(), n, 2147483647), 0);
+    EXPECT_EQ(clsQRCode::ApplyMask(d.data(), n, 7), 7);
+
+    clsQRCode q;
+    for (int mask = 0; mask < 8; ++mask) {
+        const auto s = Encode(q, "format", 7, EcH, mask);
+        ASSERT_TRUE(s);
+        const int f = clsQRCode::FormatBits(EcH, mask);
+        const int sz = s->size;
+        int first = 0, second = 0;
+        for (int i = 0; i <= 5; ++i) first = first << 1 | s->Dark(i, 8);
+        first = first << 1 | s->Dark(7, 8);
+        first = first << 1 | s->Dark(8, 8);
+        first = first << 1 | s->Dark(8, 7);
+        for (int i = 5; i >= 0; --i) first = first << 1 | s->Dark(8, i);
+        for (int i = 0; i <= 6; ++i) second = second << 1 | s->Dark(8, sz - 1 - i);
+        for (int i = 0; i <= 7; ++i) second = second << 1 | s->Dark(sz - 8 + i, 8);
+        EXPECT_EQ(first, f);
+        EXPECT_EQ(second, f);
+        EXPECT_TRUE(s->Dark(8, sz - 8));
+        int version = 0;
+        for (int bit = 17; bit >= 0; --bit) version = version << 1 | s->Dark(bit / 3, sz - 11 + bit % 3);
+        EXPECT_EQ(version, clsQRCode::VersionBits(7));
+    }
+}
+
+TEST(Symbol, SameInputSameSymbol)
+{
+    clsQRCode q;
+    const std::string text = "同一输入 same input 12345";
+    const auto a = Encode(q, text);
+    Encode(q, std::string(900, 'x'), 0, EcL, 5); // an unrelated call between the two
+    const auto b = Encode(q, text);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->modules, b->modules);
+    EXPECT_EQ(a->codewords, b->codewords);
+}
+
+} // namespace
