@@ -1,0 +1,26 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Code page 936 (GBK), the ANSI code page the program's texts use on the wire
+// and in digests, through ICU's "windows-936" converter.
+namespace cp936 {
+
+// One UTF-16 unit in code page 936: 1 or 2 bytes, or length 0 when the code
+// page has no such character (lone surrogates included).
+struct AnsiChar {
+    int length = 0;
+    uint8_t bytes[2] = {0, 0};
+};
+
+AnsiChar EncodeUnit(char16_t unit);
+
+// Strict decoding; nothing when the bytes are not valid code page 936.
+std::optional<std::u16string> Decode(std::string_view bytes);
+
+std::string ToUtf8(std::u16string_view text);
+std::u16string FromUtf8(std::string_view text);
+
+} // namespace cp936

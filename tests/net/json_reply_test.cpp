@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "JsonReply.h"
+#include "UpdateCheck.h"
+
+namespace {
+
+std::string Read(const QString& reply, const QString& member)
+{
+    const auto v = ReadJsonReply(reply).Member(member);
+    return v ? v->toStdString() : "<fail>";
+}
+
+TEST(JsonReply, MembersReadAsText)
+{
+    EXPECT_EQ(Read(R"({"result":0,"msg":"x"})", "result"), "0");
+    EXPECT_EQ(Read(R"({"result":"0","msg":"x"})", "result"), "0");
+    EXPECT_EQ(Read(R"({"result":12})", "result"), "12");
+    EXPECT_EQ(Read(R"({"result":1.5})", "result"), "1.5");
+    EXPECT_EQ(Read(R"({"result":-0})", "result"), "0");
+    EXPECT_EQ(Read(R"({"result":true})", "result"), "true");
+    EXPECT_EQ(Read(R"({"result":false})", "result"), "false");
+    EXPECT_EQ(Read(R"({"msg":"未找到该公众号"})", "msg"), "未找到该公众号");
+    EXPECT_EQ(Read(" {\n \"result\" :\t1 ,\r\n\"extra\":[1,2]} ", "result"), "1");
+    const JsonReply r = ReadJsonReply(R"({"result":1,"info":{"version":"3.1.0","sid":57,"must":"0"}})");
+    EXPECT_EQ(r.Member("info", "version").value_or("?"), "3.1.0");
+    EXPECT_EQ(r.Member("info", "sid").value_or("?"), "57");
+    EXPECT_EQ(r.Member("info", "must").value_or("?"), "0");
+}
+
+TEST(JsonReply, FailuresAreToldApartFromAnyText)
+{
+    EXPECT_EQ(Read(R"({"Result":0})", "result"), "<fail>"); // names are case-sensitive
+    EXPECT_EQ(Read(R"({"result":null})", "result"), "<fail>");
+    EXPECT_EQ(Read(R"({"result":{}})", "result"), "<fail>");
+    EXPECT_EQ(Read(R"({"result":[0]})", "result"), "<fail>");
+    EXPECT_EQ(Read(R"({"msg":""})", "msg"), ""); // empty text is text
+    for (const char* bad : {"", "[1]", "0", "\"x\"", "<html>500</html>", R"({"result":1,"info":)",
+                            "{result:1}", "var o = 1; alert(1)"}) {
+        EXPECT_FALSE(ReadJsonReply(bad).IsObject()) << bad;
+        EXPECT_EQ(Read(bad, "result"), "<fail>") << bad;
+    }
+    EXPECT_FALSE(ReadJsonReply(R"({"info":"text"})").Member("info", "version"));
+    EXPECT_FALSE(ReadJsonReply(R"({"info":{}})").Member("info", "version"));
+}
+
+TEST(UpdateDecision, EveryRowOfTheDecisionTable)
+{
+    auto decide = [](const char* reply) { return DecideUpdate(ReadJsonReply(reply)); };
+    const auto current = decide(R"({"result":1,"info":{"version":"3.1.0","sid":"57","must":"0"}})");
+    EXPECT_EQ(current.kind, UpdateDecision::Current);
+    for (const char* version : {"3.2.0", "3.0.9", "3.1.0 ", "V3.1.0"}) {
+        const std::string reply = std::string(R"({"result":1,"info":{"version":")") + version +
+                                  R"(","sid":"57","must":0}})";
+        const auto offer = decide(reply.c_str());
+        EXPECT_EQ(offer.kind, UpdateDecision::Offer) << version;
+        EXPECT_EQ(offer.version.toStdString(), version);
+        EXPECT_EQ(offer.sid, "57");
+        EXPECT_FALSE(offer.mandatory);
+    }
+    EXPECT_TRUE(decide(R"({"result":1,"info":{"version":"4","sid":"1","must":"1"}})").mandatory);
+    EXPECT_TRUE(decide(R"({"result":1,"info":{"version":"4","sid":"1","must":"yes"}})").mandatory);
+    EXPECT_EQ(decide(R"({"result":0,"msg":"x"})").kind, UpdateDecision::Failed);
+    EXPECT_EQ(decide(R"({"result":"0","info":{"version":"4","sid":"1","must":"1"}})").kind, UpdateDecision::Failed);
+    EXPECT_EQ(decide("").kind, UpdateDecision::Failed);
+    EXPECT_EQ(decide("<html></html>").kind, UpdateDecision::Failed);
+    EXPECT_EQ(decide(R"({"result":1,"info":{"version":"3.1.0","sid":"57"}})").kind, UpdateDecision::Failed);
+    EXPECT_EQ(decide(R"({"info":{"version":"3.1.0","sid":"57","must":"0"}})").kind, UpdateDecision::Failed);
+}
+
+} // namespace
