@@ -1,6 +1,7 @@
 // qrgen: the headless generator. Exit 0 on success, 1 when the content is
 // refused or does not fit, 2 on bad usage.
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <cstdio>
@@ -99,6 +100,7 @@ QByteArray Svg(const QRSymbol& s, int scale)
 
 int main(int argc, char** argv)
 {
+    QCoreApplication app(argc, argv); // the look-up waits for its reply in an event loop
     if (argc < 2) return Usage("missing subcommand");
     const std::string command = argv[1];
     if (command == "-h" || command == "--help") {

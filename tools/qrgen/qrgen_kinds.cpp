@@ -1,6 +1,78 @@
 #include "qrgen_kinds.h"
 
-KindResult BuildKindPayload(const std::string& kind, const std::map<std::string, std::string>&)
+#include <set>
+#include <vector>
+
+#include "Cp936.h"
+#include "Payloads.h"
+#include "WeChatLookup.h"
+
+namespace {
+
+struct KindSpec {
+    const char* name;
+    ContentKind kind;
+    std::vector<std::pair<const char*, int>> options; // --option -> box number
+};
+
+const std::vector<KindSpec>& Kinds()
 {
-    return {KindStatus::Usage, {}, "unknown subcommand " + kind};
+    static const std::vector<KindSpec> kinds = {
+        {"text", ContentKind::Text, {{"text", 1}}},
+        {"card",
+         ContentKind::Card,
+         {{"name", 2}, {"tel", 3}, {"qq", 4}, {"email", 5}, {"org", 6}, {"title", 7}, {"url", 8}, {"addr", 9}}},
+        {"url", ContentKind::Url, {{"url", 10}}},
+        {"sms", ContentKind::Sms, {{"body", 11}, {"phone", 12}}},
+        {"mms", ContentKind::Sms, {{"body", 11}, {"phone", 12}}},
+        {"wifi", ContentKind::Wifi, {{"ssid", 13}, {"password", 14}}},
+        {"phone", ContentKind::Phone, {{"number", 15}}},
+        {"email", ContentKind::Email, {{"address", 16}}},
+        {"app", ContentKind::App, {{"package", 17}}},
+        {"wechat", ContentKind::WeChat, {{"account", 18}}},
+    };
+    return kinds;
+}
+
+} // namespace
+
+KindResult BuildKindPayload(const std::string& kind, const std::map<std::string, std::string>& fields)
+{
+    const KindSpec* spec = nullptr;
+    for (const KindSpec& k : Kinds())
+        if (kind == k.name) spec = &k;
+    if (!spec) return {KindStatus::Usage, {}, "unknown subcommand " + kind};
+
+    FormInput in;
+    in.mms = kind == "mms";
+    std::set<std::string> known;
+    for (const auto& [option, box] : spec->options) {
+        known.insert(option);
+        const auto it = fields.find(option);
+        if (it != fields.end()) in.text[static_cast<size_t>(box)] = cp936::FromUtf8(it->second);
+    }
+    if (spec->kind == ContentKind::Wifi) {
+        known.insert("security");
+        const auto it = fields.find("security");
+        if (it != fields.end()) {
+            if (it->second == "WPA") in.security = WifiSecurity::WpaWpa2;
+            else if (it->second == "WEP") in.security = WifiSecurity::Wep;
+            else if (it->second == "none") in.security = WifiSecurity::None;
+            else return {KindStatus::Usage, {}, "--security takes WPA, WEP or none"};
+        }
+    }
+    for (const auto& [option, value] : fields)
+        if (!known.count(option)) return {KindStatus::Usage, {}, "qrgen " + kind + " has no option --" + option};
+
+    if (const auto refusal = ValidationMessage(spec->kind, in))
+        return {KindStatus::Refused, {}, cp936::ToUtf8(*refusal)};
+
+    if (spec->kind != ContentKind::WeChat) return {KindStatus::Ok, cp936::ToUtf8(BuildPayload(spec->kind, in)), {}};
+
+    const LookupResult found = LookupAccount(QString::fromStdU16String(in.text[18]));
+    switch (found.kind) {
+    case LookupResult::Payload: return {KindStatus::Ok, found.text.toStdString(), {}};
+    case LookupResult::Refused: return {KindStatus::Refused, {}, found.text.toStdString()};
+    default: return {KindStatus::Refused, {}, kLookupFailed};
+    }
 }

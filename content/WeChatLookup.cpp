@@ -1,0 +1,21 @@
+#include "WeChatLookup.h"
+
+#include "JsonReply.h"
+#include "Mymd5.h"
+#include "NetConfig.h"
+#include "POST.h"
+
+LookupResult LookupAccount(const QString& account)
+{
+    const std::u16string id = account.toStdU16String();
+    const std::string token = Md5Hex(id + u"vokha", 32);
+    const QString reply = HttpPost(netconfig::ApiUrl(QStringLiteral("/index.php/Index/qr_driod")),
+                                   {{"user_account", id}, {"token", std::u16string(token.begin(), token.end())}});
+    const JsonReply json = ReadJsonReply(reply);
+    const auto result = json.Member(QStringLiteral("result"));
+    if (!result) return {};
+    const bool refused = *result == u"0";
+    const auto text = json.Member(refused ? QStringLiteral("msg") : QStringLiteral("info"));
+    if (!text) return {};
+    return {refused ? LookupResult::Refused : LookupResult::Payload, *text};
+}

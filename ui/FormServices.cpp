@@ -1,0 +1,31 @@
+#include "FormServices.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+
+void DesktopServices::Inform(QWidget* parent, const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool DesktopServices::AskYesNo(QWidget* parent, const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString DesktopServices::ChooseFile(QWidget* parent, const QString& title, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+}
+
+QDateTime DesktopServices::Now() { return QDateTime::currentDateTime(); }
+
+void DesktopServices::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+
+void DesktopServices::Quit() { QCoreApplication::exit(0); }
+
+QString DesktopServices::ProgramDir() { return QCoreApplication::applicationDirPath(); }
