@@ -8,7 +8,7 @@ vorlane_install_deps() {
     libicu-dev libssl-dev libcpp-httplib-dev openssl
     libgtest-dev libgmock-dev libbenchmark-dev
     libqrencode-dev libqrcodegencpp-dev
-    zbar-tools zxing-cpp-tools libzxing-core-java default-jre-headless
+    zbar-tools zxing-cpp-tools libzxing-core-java default-jdk-headless
     fonts-wqy-microhei xvfb xauth xdotool
   )
   local missing=()

@@ -250,46 +250,4 @@ TEST(Oracle, AutomaticMaskSymbolsDecode)
     ReadBack(symbols);
 }
 
-TEST(Qrgen, ExitStatusAndFormats)
-{
-    const std::string qrgen = QRGEN_PATH;
-    int status = -1;
-    auto version = [&](int count) {
-        const std::string txt = Shell(qrgen + " encode --format txt --text " + std::string(static_cast<size_t>(count), 'k'), &status);
-        return status == 0 ? static_cast<int>((txt.find('\n') - 17) / 4) : -status;
-    };
-    EXPECT_EQ(version(11), 1);
-    EXPECT_EQ(version(12), 2);
-    {
-        TempDir dir;
-        const fs::path input = dir.path() / "in.txt";
-        std::ofstream(input) << std::string(1663, 'k');
-        const std::string txt = Shell(qrgen + " encode --format txt --file '" + input.string() + "'", &status);
-        EXPECT_EQ(status, 0);
-        EXPECT_EQ(txt.find('\n'), 177u);
-        std::ofstream(input) << std::string(1664, 'k');
-        Shell(qrgen + " encode --file '" + input.string() + "' 2>/dev/null", &status);
-        EXPECT_EQ(status, 1);
-        // Pictures: same input, byte-identical files.
-        const std::string a = Shell(qrgen + " encode --text 'same input' --format png");
-        const std::string b = Shell(qrgen + " encode --text 'same input' --format png");
-        EXPECT_EQ(a, b);
-        EXPECT_EQ(a.substr(1, 3), "PNG");
-        const std::string bmp = Shell(qrgen + " encode --text abc --format bmp --scale 2");
-        EXPECT_EQ(bmp.substr(0, 2), "BM");
-        EXPECT_NE(Shell(qrgen + " encode --text abc --format svg").find("<svg"), std::string::npos);
-    }
-    EXPECT_EQ(Shell(qrgen + " encode --text abc --format codewords"),
-              "40 36 16 26 30 EC 11 EC 11 EC 11 EC 11 6A 34 E9 54 E6 64 C0 8D 08 E3 A3 86 94\n");
-    EXPECT_EQ(Shell("printf abc | " + qrgen + " encode --format codewords").substr(0, 14), "40 36 16 26 30");
-    EXPECT_EQ(Shell(qrgen + " encode --hex 616263 --format codewords").substr(0, 14), "40 36 16 26 30");
-    for (const char* bad : {"encode --level X", "encode --version 41", "encode --mask 9", "encode --format gif",
-                            "encode --text a --hex 61", "encode --hex 6", "frobnicate", ""}) {
-        Shell(qrgen + " " + bad + " </dev/null >/dev/null 2>&1", &status);
-        EXPECT_EQ(status, 2) << bad;
-    }
-    Shell(qrgen + " encode --version 1 --text " + std::string(12, 'k') + " 2>/dev/null", &status);
-    EXPECT_EQ(status, 1);
-}
-
 } // namespace

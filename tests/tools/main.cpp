@@ -1,0 +1,5 @@
+#include <QCoreApplication>
+
+#include "QtTestMain.h"
+
+VORLANE_QT_TEST_MAIN(QCoreApplication)

@@ -1,0 +1,192 @@
+// Save, copy, logo and clear.
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+
+#include "FakeServices.h"
+#include "Form1.h"
+#include "Readers.h"
+
+namespace {
+
+using namespace testsupport;
+
+class CommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv("VORLANE_API_URL", "http://127.0.0.1:9");
+        services.programDir = programDir.path();
+        form = std::make_unique<Form1>(services);
+        form->Form_Load();
+        form->Timer2->stop();
+        form->EnableCommands();
+    }
+    void TearDown() override
+    {
+        services.answers = {true};
+        form->close();
+    }
+    void Generate(const QString& text)
+    {
+        form->Text1->setPlainText(text);
+        form->GenerateSelected();
+    }
+    // A red square logo as a JPEG file.
+    QString LogoFile(QColor colour = Qt::red)
+    {
+        QImage logo(300, 300, QImage::Format_RGB32);
+        logo.fill(colour);
+        const QString path = programDir.filePath(QString("logo-%1.jpg").arg(colour.name().mid(1)));
+        logo.save(path, "JPG");
+        return path;
+    }
+    static bool MiddleIs(const QImage& image, QColor colour)
+    {
+        const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
+        return std::abs(c.red() - colour.red()) < 40 && std::abs(c.green() - colour.green()) < 40 &&
+               std::abs(c.blue() - colour.blue()) < 40;
+    }
+    std::string Status() { return form->StatusText().toStdString(); }
+
+    QTemporaryDir programDir;
+    FakeServices services;
+    std::unique_ptr<Form1> form;
+};
+
+TEST_F(CommandsTest, RefusalsWithoutASymbol)
+{
+    form->Command2->click();
+    EXPECT_EQ(Status(), "请先生成二维码后在进行保存!");
+    form->Command3->click();
+    EXPECT_EQ(Status(), "请先生成二维码后在进行复制!");
+    form->qk->trigger();
+    EXPECT_EQ(Status(), "没有二维条码,无需清除");
+    EXPECT_TRUE(services.boxes.empty());
+    EXPECT_TRUE(QDir(programDir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(CommandsTest, SaveWritesARealJpegBesideTheProgram)
+{
+    Generate("saved payload");
+    form->Command2->click();
+    const QString path = programDir.filePath("HD20260203090507.jpg");
+    ASSERT_TRUE(QFile::exists(path));
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0].title, "Vorlane系列软件");
+    EXPECT_EQ(services.boxes[0].text, "二维码图片已保存在当前目录下!名称:HD20260203090507.jpg");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(3), QByteArray("\xFF\xD8\xFF"));
+    file.close();
+    const QImage saved(path);
+    EXPECT_EQ(saved.size(), QSize(667, 667));
+    EXPECT_EQ(ZbarFile(path), "saved payload");
+    EXPECT_EQ(Shell("ZXingReader -bytes '" + path.toStdString() + "'"), "saved payload");
+    // A second save in the same second replaces the file.
+    Generate("second");
+    form->Command2->click();
+    EXPECT_EQ(ZbarFile(path), "second");
+}
+
+TEST_F(CommandsTest, ReadOnlyProgramDirectoryFallsBackToPictures)
+{
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qunsetenv("XDG_CONFIG_HOME");
+    services.programDir = "/proc"; // nobody can create files there, not even root
+    Generate("fallback");
+    form->Command2->click();
+    const QString path = QDir(home.path()).filePath("Pictures/HD20260203090507.jpg");
+    EXPECT_TRUE(QFile::exists(path));
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0].text, "二维码图片已保存!路径:" + path);
+    EXPECT_EQ(ZbarFile(path), "fallback");
+
+    // Nowhere to write: the failure is reported, never a success.
+    qputenv("HOME", "/proc/nonexistent");
+    form->Command2->click();
+    ASSERT_EQ(services.boxes.size(), 2u);
+    EXPECT_TRUE(services.boxes[1].text.startsWith("二维码图片保存失败!路径:")) << services.boxes[1].text.toStdString();
+    qputenv("HOME", oldHome);
+}
+
+TEST_F(CommandsTest, CopyPutsTheExportOnTheClipboard)
+{
+    Generate("copied");
+    form->Command3->click();
+    EXPECT_EQ(Status(), "已复制到剪贴板!");
+    const QImage copied = QGuiApplication::clipboard()->image();
+    EXPECT_EQ(copied.size(), QSize(667, 667));
+    EXPECT_EQ(Zbar(copied), "copied");
+}
+
+TEST_F(CommandsTest, LogoBeforeAndAfterASymbol)
+{
+    services.fileToChoose = LogoFile(Qt::red);
+    form->Command4->click();
+    ASSERT_EQ(services.boxes.size(), 2u);
+    EXPECT_EQ(services.boxes[0].text, "建议上传300px*300px的JPG图片");
+    EXPECT_EQ(services.boxes[0].title, "提示");
+    EXPECT_EQ(services.boxes[1].title, "选择LOGO");
+    EXPECT_EQ(Status(), "LOGO已设置，请生成二维码");
+
+    Generate("with logo");
+    EXPECT_TRUE(MiddleIs(form->PreviewImage(), Qt::red));
+    EXPECT_FALSE(MiddleIs(form->Image1(), Qt::red)); // the stored symbol stays bare
+    // The logo covers the middle fifth only.
+    const QImage preview = form->PreviewImage();
+    EXPECT_FALSE(MiddleIs(preview.copy(0, 0, 90, 90), Qt::red));
+    EXPECT_EQ(preview.pixelColor(124, 128).red() > 200 && preview.pixelColor(124, 128).green() < 60, true);
+    EXPECT_NE(preview.pixelColor(95, 128), QColor(Qt::red));
+    const QImage exported = form->ComposeExport();
+    EXPECT_EQ(exported.size(), QSize(667, 667));
+    EXPECT_TRUE(MiddleIs(exported, Qt::red));
+    EXPECT_EQ(Zbar(exported), "with logo"); // level Q survives the logo
+
+    // A second logo while a symbol is shown is pasted at once.
+    services.fileToChoose = LogoFile(Qt::blue);
+    form->Command4->click();
+    EXPECT_TRUE(MiddleIs(form->PreviewImage(), Qt::blue));
+    EXPECT_TRUE(MiddleIs(form->ComposeExport(), Qt::blue));
+
+    // Cancelling the dialog or choosing something unreadable keeps the logo.
+    services.fileToChoose.clear();
+    form->Command4->click();
+    services.fileToChoose = programDir.filePath("missing.jpg");
+    form->Command4->click();
+    EXPECT_TRUE(MiddleIs(form->PreviewImage(), Qt::blue));
+}
+
+TEST_F(CommandsTest, ClearForgetsSymbolAndLogoAndEmptiesTheTextOnly)
+{
+    services.fileToChoose = LogoFile(Qt::red);
+    form->Command4->click();
+    form->findChild<QLineEdit*>("Text2")->setText("card name");
+    Generate("to clear");
+    form->qk->trigger();
+    EXPECT_EQ(Status(), "二维码已清除");
+    EXPECT_TRUE(form->Image1().isNull());
+    EXPECT_TRUE(form->Image3().isNull());
+    EXPECT_TRUE(form->Label2->isVisible());
+    EXPECT_TRUE(form->Text1->toPlainText().isEmpty());
+    EXPECT_EQ(form->findChild<QLineEdit*>("Text2")->text(), "card name");
+    EXPECT_EQ(form->findChild<QLineEdit*>("Text10")->text(), "http://");
+    form->Command2->click();
+    EXPECT_EQ(Status(), "请先生成二维码后在进行保存!");
+    Generate("bare again");
+    EXPECT_FALSE(MiddleIs(form->PreviewImage(), Qt::red));
+    EXPECT_FALSE(form->Label2->isVisible());
+}
+
+} // namespace
