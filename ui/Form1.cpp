@@ -361,7 +361,11 @@ void Form1::EnableCommands()
 
 QString Form1::StatusText() const { return panels_[1]->text(); }
 
-void Form1::SetStatus(const QString& text) { panels_[1]->setText(text); }
+void Form1::SetStatus(const QString& text)
+{
+    panels_[1]->setText(text);
+    emit StatusChanged(text);
+}
 
 void Form1::ShowCanvas() { Picture1->setPixmap(QPixmap::fromImage(canvas_)); }
 

@@ -81,6 +81,10 @@ public:
     QAction* oskelt = nullptr;
     QAction* qq = nullptr;
 
+signals:
+    // Every text the status panel shows, in order.
+    void StatusChanged(const QString& text);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -2,6 +2,7 @@
 #include <httplib.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -18,6 +19,18 @@ int Usage(const std::string& why)
     return 2;
 }
 
+// The shipped data: beside an installed binary, else in the source tree.
+std::string DefaultDataPath()
+{
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        const auto installed = exe.parent_path().parent_path() / "share/vorlane-qr/vendor-data.json";
+        if (std::filesystem::exists(installed, error)) return installed.string();
+    }
+    return VORLANE_DEFAULT_DATA;
+}
+
 void Json(httplib::Response& res, const std::string& body, int status = 200)
 {
     res.status = status;
@@ -28,7 +41,7 @@ void Json(httplib::Response& res, const std::string& body, int status = 200)
 
 int main(int argc, char** argv)
 {
-    std::string listen = "127.0.0.1:0", cert, key, dataPath = VORLANE_DEFAULT_DATA;
+    std::string listen = "127.0.0.1:0", cert, key, dataPath = DefaultDataPath();
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (i + 1 >= argc) return Usage(arg + " takes a value");

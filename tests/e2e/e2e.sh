@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The real window under Xvfb against vendor-api over HTTPS: it comes up, the
+# update check reports the current version, a symbol is generated and saved
+# (driven with xdotool), and the saved file decodes.
+# usage: e2e.sh BIN_DIR
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+work=$(mktemp -d)
+api_pid=""
+cleanup() {
+  [ -n "$api_pid" ] && kill "$api_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
+  -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 2>/dev/null
+"$bin/vendor-api" --listen 127.0.0.1:0 --cert "$work/cert.pem" --key "$work/key.pem" >"$work/api.out" &
+api_pid=$!
+for _ in $(seq 100); do grep -q '^listening on https://' "$work/api.out" && break; sleep 0.1; done
+api_url=$(sed -n 's/^listening on //p' "$work/api.out")
+[ -n "$api_url" ] || { echo "vendor-api did not start"; exit 1; }
+
+# The program saves beside itself: run a copy from the scratch folder.
+mkdir -p "$work/app"
+cp "$bin/vorlane-qr" "$work/app/"
+
+cat >"$work/drive.sh" <<'DRIVE'
+#!/usr/bin/env bash
+set -euo pipefail
+work=$1
+log=$work/status.log
+: >"$log"
+VORLANE_STATUS_LOG=$log "$work/app/vorlane-qr" &
+app=$!
+trap 'kill $app 2>/dev/null || true' EXIT
+wait_for() {
+  for _ in $(seq 150); do grep -qF "$1" "$log" && return 0; sleep 0.1; done
+  echo "status never read: $1"; echo "--- status log:"; cat "$log"; return 1
+}
+wait_for "当前软件为最新版本,欢迎使用Vorlane软件.."
+wid=""
+for w in $(xdotool search --name "Vorlane二维码生成器"); do
+  eval "$(xdotool getwindowgeometry --shell "$w")"
+  [ "$WIDTH" -gt 100 ] && wid=$w && wx=$X && wy=$Y && wh=$HEIGHT
+done
+[ -n "$wid" ] || { echo "no window"; exit 1; }
+menu=$((wh - 509))
+xdotool mousemove $((wx + 150)) $((wy + menu + 150)) click 1
+sleep 0.3
+xdotool type --delay 10 "end to end"
+xdotool mousemove $((wx + 628)) $((wy + menu + 380)) click 1   # Command1
+wait_for "二维码生成完毕!"
+xdotool mousemove $((wx + 692)) $((wy + menu + 428)) click 1   # Command2
+for _ in $(seq 100); do ls "$work"/app/HD*.jpg >/dev/null 2>&1 && break; sleep 0.1; done
+sleep 0.5
+xdotool key Return || true
+DRIVE
+chmod +x "$work/drive.sh"
+
+VORLANE_API_URL="$api_url" VORLANE_CA_FILE="$work/cert.pem" \
+  xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$work"
+
+saved=$(ls "$work"/app/HD*.jpg)
+[[ "$(basename "$saved")" =~ ^HD[0-9]{14}\.jpg$ ]] || { echo "bad name $saved"; exit 1; }
+[ "$(head -c 3 "$saved" | od -An -tx1 | tr -d ' \n')" = "ffd8ff" ] || { echo "not a JPEG"; exit 1; }
+decoded=$(zbarimg --nodbus --raw -q -Sdisable -Sqrcode.enable "$saved" 2>/dev/null)
+[ "$decoded" = "end to end" ] || { echo "decoded '$decoded'"; exit 1; }
+echo "end-to-end: window up, update check current, symbol saved as $(basename "$saved") and decoded"
