@@ -68,6 +68,30 @@ bool clsQRCode::IsKanjiPair(int32_t first, int32_t second)
 int32_t clsQRCode::Plan(const uint8_t* data, int32_t count, int32_t version, std::vector<uint8_t>* modes) const
 {
     const Group g = GroupFor(version);
+    if (count <= 0) {
+        if (modes) modes->clear();
+        return 0;
+    }
+
+    // Inputs of a single class need no search: the search is known to end in one
+    // mode (split only where the count field is full), so its cost is a formula.
+    bool allBytes = true, allDigits = true;
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t c = kClasses.cls[data[i]];
+        allBytes &= c == 0;
+        allDigits &= c == 1;
+    }
+    if (allBytes && kanjiMode_)
+        for (int32_t i = 1; i < count && allBytes; ++i) allBytes = !IsKanjiPair(data[i - 1], data[i]);
+    if (allBytes || (allDigits && count <= g.limit[kNumeric])) {
+        if (modes) modes->assign(static_cast<size_t>(count), allBytes ? kByte : kNumeric);
+        if (allBytes) {
+            const int32_t segments = (count + g.limit[kByte] - 1) / g.limit[kByte];
+            return 8 * count + segments * (4 + g.width[kByte]);
+        }
+        return 4 + g.width[kNumeric] + 10 * (count / 3) + (count % 3 == 2 ? 7 : count % 3 == 1 ? 4 : 0);
+    }
+
     const int32_t startCost[kModes] = {4 + g.width[kByte] + 8, g.k + 16, g.k + 17, g.k + 23};
     plan_.resize(static_cast<size_t>(count) * kModes);
     PlanCell* plan = plan_.data();
@@ -162,9 +186,14 @@ int32_t clsQRCode::BuildBitStream(uint8_t* bits, const uint8_t* data, int32_t co
         return 4;
     }
     if (sizeOnly) return Plan(data, count, version, nullptr) + 4;
-
     std::vector<uint8_t> modes;
     Plan(data, count, version, &modes);
+    return WriteSegments(bits, data, count, version, modes);
+}
+
+int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,
+                                 const std::vector<uint8_t>& modes)
+{
     const Group g = GroupFor(version);
     QRBitWriter out(bits);
     int32_t s = 0;
@@ -216,4 +245,26 @@ int32_t clsQRCode::BuildBitStream(uint8_t* bits, const uint8_t* data, int32_t co
     }
     out.Put(0, 4);
     return out.Flush();
+}
+
+int32_t clsQRCode::MinimumDataBits(const uint8_t* data, int32_t count, int32_t version) const
+{
+    if (count <= 0) return 0;
+    // Sixths of a bit: Numeric 10/3, Alphanumeric 11/2, Kanji 13/2, Byte 8 per byte.
+    int64_t sixths = 0;
+    bool kanji = false;
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t c = kClasses.cls[data[i]];
+        sixths += c == 1 ? 20 : c == 2 ? 33 : 48;
+        if (kanjiMode_ && i > 0 && !kanji) kanji = IsKanjiPair(data[i - 1], data[i]);
+    }
+    if (kanji) {
+        sixths = 0;
+        for (int32_t i = 0; i < count; ++i) {
+            const uint8_t c = kClasses.cls[data[i]];
+            sixths += c == 1 ? 20 : c == 2 ? 33 : 39;
+        }
+    }
+    const int32_t header = 4 + GroupFor(version).k + 6;
+    return header + static_cast<int32_t>(sixths / 6);
 }

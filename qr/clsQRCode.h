@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -6,6 +7,7 @@
 
 #include "clsFiniteField.h"
 #include "clsReedSolomon.h"
+#include "QRBits.h"
 
 // Error-correction levels as the encoder numbers them; anything else means M.
 enum EcLevel : int32_t { EcL = 1, EcM = 2, EcQ = 3, EcH = 4 };
@@ -30,6 +32,8 @@ struct QRSymbol {
 // Mask choice for EncodeSymbol: 0..7 picks a pattern; kMaskAuto evaluates all
 // eight with the penalty rules of ISO/IEC 18004 and keeps the lowest score.
 inline constexpr int32_t kMaskAuto = -100;
+
+struct QRLayout;
 
 class clsQRCode {
 public:
@@ -94,10 +98,21 @@ private:
         int32_t run;
     };
     int32_t Plan(const uint8_t* data, int32_t count, int32_t version, std::vector<uint8_t>* modes) const;
+    static int32_t WriteSegments(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,
+                                 const std::vector<uint8_t>& modes);
+    // A bound no segmentation goes below, to skip version groups that cannot fit.
+    int32_t MinimumDataBits(const uint8_t* data, int32_t count, int32_t version) const;
     void EncodeBlocks(const uint8_t* dataCodewords, int32_t version, int32_t level, uint8_t* message);
+    QRLayout& Layout(int32_t version);
+    int32_t ChooseMask(QRLayout& layout, const std::vector<uint8_t>& unmaskedSymbol, int32_t level);
 
     bool kanjiMode_ = false;
     std::shared_ptr<clsFiniteField> field_;
     std::unique_ptr<clsReedSolomon> coder_;
     mutable std::vector<PlanCell> plan_; // per-call scratch, kept to avoid reallocations
+    std::vector<uint8_t> modes_;
+    std::vector<uint8_t> stream_;
+    std::array<std::unique_ptr<QRLayout>, 40> layouts_;
+    static constexpr int32_t kLogZero = 510;
+    std::array<uint8_t, 510 + 256> exp_{};
 };

@@ -1,5 +1,7 @@
 #include "clsReedSolomon.h"
 
+#include <algorithm>
+
 bool clsReedSolomon::Init(int32_t dataLength, int32_t ecLength, std::shared_ptr<const clsFiniteField> field,
                           int32_t generatorBase, int32_t firstRoot)
 {
@@ -11,6 +13,7 @@ bool clsReedSolomon::Init(int32_t dataLength, int32_t ecLength, std::shared_ptr<
     if (generatorBase == 0) return false;
 
     const clsFiniteField& f = *field_;
+    const int32_t previousDegree = ecLength_;
     dataLength_ = dataLength;
     ecLength_ = ecLength;
     generatorBase_ = generatorBase;
@@ -25,7 +28,8 @@ bool clsReedSolomon::Init(int32_t dataLength, int32_t ecLength, std::shared_ptr<
     }
     int32_t r = f.Negate(product);
 
-    generator_.fill(0);
+    // Entries above the previous degree are still 0.
+    std::fill(generator_.begin(), generator_.begin() + std::max(ecLength, previousDegree) + 1, 0);
     generator_[0] = r;
     generator_[1] = 1;
     for (int32_t i = 2; i <= ecLength; ++i) {

@@ -246,3 +246,27 @@ TEST(Symbol, SameInputSameSymbol)
 }
 
 } // namespace
+
+#include "penalty_reference.h"
+
+namespace {
+
+TEST(Symbol, PenaltyScoreAgreesWithTheModuleByModuleReading)
+{
+    clsQRCode q;
+    uint32_t seed = 99;
+    for (int i = 0; i < 240; ++i) {
+        std::string data;
+        const int len = 1 + static_cast<int>(seed % 700);
+        for (int j = 0; j < len; ++j) {
+            seed = seed * 1664525u + 1013904223u;
+            // Random bytes, and runs of one character, which make long runs and large patterns.
+            data += i % 3 == 0 ? static_cast<char>(seed >> 24) : i % 3 == 1 ? 'U' : static_cast<char>('0' + (j / 7) % 2);
+        }
+        const auto s = Encode(q, data, 0, 1 + i % 4, i % 8);
+        ASSERT_TRUE(s);
+        ASSERT_EQ(clsQRCode::PenaltyScore(*s), ReferencePenalty(*s)) << "input " << i << " version " << s->version;
+    }
+}
+
+} // namespace
