@@ -250,21 +250,12 @@ int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t cou
 int32_t clsQRCode::MinimumDataBits(const uint8_t* data, int32_t count, int32_t version) const
 {
     if (count <= 0) return 0;
-    // Sixths of a bit: Numeric 10/3, Alphanumeric 11/2, Kanji 13/2, Byte 8 per byte.
-    int64_t sixths = 0;
+    // Sixths of a bit per byte: Numeric 10/3, Alphanumeric 11/2, Byte 8, or 13/2
+    // for a byte that may be half of a Kanji character.
+    int32_t classes[3] = {0, 0, 0};
+    for (int32_t i = 0; i < count; ++i) ++classes[kClasses.cls[data[i]]];
     bool kanji = false;
-    for (int32_t i = 0; i < count; ++i) {
-        const uint8_t c = kClasses.cls[data[i]];
-        sixths += c == 1 ? 20 : c == 2 ? 33 : 48;
-        if (kanjiMode_ && i > 0 && !kanji) kanji = IsKanjiPair(data[i - 1], data[i]);
-    }
-    if (kanji) {
-        sixths = 0;
-        for (int32_t i = 0; i < count; ++i) {
-            const uint8_t c = kClasses.cls[data[i]];
-            sixths += c == 1 ? 20 : c == 2 ? 33 : 39;
-        }
-    }
-    const int32_t header = 4 + GroupFor(version).k + 6;
-    return header + static_cast<int32_t>(sixths / 6);
+    for (int32_t i = 1; kanjiMode_ && i < count && !kanji; ++i) kanji = IsKanjiPair(data[i - 1], data[i]);
+    const int64_t sixths = int64_t{classes[0]} * (kanji ? 39 : 48) + int64_t{classes[1]} * 20 + int64_t{classes[2]} * 33;
+    return 4 + GroupFor(version).k + 6 + static_cast<int32_t>(sixths / 6);
 }

@@ -51,21 +51,26 @@ int32_t ScaledPatterns(const QRBits& d, int32_t n, int32_t i)
     const QRBits five = same & same.Down(1) & same.Down(2) & same.Down(3);
     int32_t score = five.Count() + 2 * (five & ~five.Up(1)).Count();
 
-    const QRBits d1 = d.Down(1), d2 = d.Down(2), d3 = d.Down(3), d4 = d.Down(4), d5 = d.Down(5), d6 = d.Down(6),
-                 d7 = d.Down(7), d8 = d.Down(8), u1 = d.Up(1), u2 = d.Up(2), u3 = d.Up(3), u4 = d.Up(4);
-    const QRBits middle = d & d2 & d3 & d4 & ~u1;
-    const QRBits core = middle & ~d1 & ~d5 & d6 & ~d7;
+    // Dark 1, light 1, dark 3, light 1, dark 1 from module i, light on both ends.
+    const QRBits d1 = d.Down(1), d2 = d.Down(2), u1 = d.Up(1);
+    const QRBits three = d & d1 & d2;           // modules i .. i+2 dark
+    const QRBits rising = ~d & d1;              // module i light, i+1 dark
+    const QRBits falling = d & ~d1;             // module i dark, i+1 light
+    const QRBits middle = three.Down(2) & ~u1 & d; // i dark, i+2 .. i+4 dark, i-1 light
+    const QRBits core = middle & falling & rising.Down(5) & falling.Down(6);
     if (core.Any()) {
-        const QRBits after = ~(d7 | d8 | d.Down(9) | d.Down(10));
-        const QRBits before = ~(u1 | u2 | u3 | u4);
+        const QRBits after = ~(d.Down(7) | d.Down(8) | d.Down(9) | d.Down(10));
+        const QRBits before = ~(u1 | d.Up(2) | d.Up(3) | d.Up(4));
         score += 40 * ((core & after).Count() + (core & before).Count());
     }
 
     // Larger scales are rare: find middle runs that could be one, then check them.
-    const QRBits six = middle & d1 & d5 & ~u2;
+    const QRBits u2 = d.Up(2);
+    const QRBits six = middle & d1 & three.Down(3) & ~u2; // i .. i+5 dark, i-2 and i-1 light
     if (six.Any()) {
-        const QRBits scale2 = six & ~d6 & ~d7 & d8 & d.Down(9) & u3 & u4;
-        const QRBits larger = six & d6 & d7 & d8 & ~u3;
+        const QRBits d8 = d.Down(8), u3 = d.Up(3);
+        const QRBits scale2 = six & ~d.Down(6) & ~d.Down(7) & d8 & d.Down(9) & u3 & d.Up(4);
+        const QRBits larger = six & d.Down(6) & d.Down(7) & d8 & ~u3;
         QRBits candidates = scale2 | larger;
         for (int w = 0; w < 3; ++w)
             for (uint64_t bits = candidates.w[w]; bits; bits &= bits - 1)

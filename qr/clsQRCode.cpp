@@ -51,9 +51,10 @@ void PackRows(const uint8_t* m, int32_t n, std::vector<QRBits>& rows)
     for (int32_t y = 0; y < n; ++y) {
         const uint8_t* row = m + y * stride;
         QRBits& bits = rows[static_cast<size_t>(y)];
+        // Eight bytes can always be read: the buffer has three spare columns and rows.
         for (int32_t x = 0; x < n; x += 8) {
-            uint64_t chunk = 0;
-            std::memcpy(&chunk, row + x, static_cast<size_t>(std::min(8, stride - x)));
+            uint64_t chunk;
+            std::memcpy(&chunk, row + x, 8);
             if (n - x < 8) chunk &= (uint64_t{1} << (8 * (n - x))) - 1;
             const uint64_t packed = (chunk * 0x0102040810204080ull) >> 56;
             bits.w[x >> 6] |= packed << (x & 63);
@@ -246,11 +247,18 @@ std::optional<QRSymbol> clsQRCode::EncodeSymbol(const uint8_t* data, int32_t cou
         mask = ChooseMask(layout, plain, level);
         const std::vector<uint8_t>& masked = layout.Masked(mask);
         symbol.modules.resize(masked.size());
-        uint8_t* __restrict out = symbol.modules.data();
-        const uint8_t* __restrict m = masked.data();
-        const uint8_t* __restrict p = plain.data();
-        const uint8_t* __restrict f = layout.free.data();
-        for (size_t i = 0; i < masked.size(); ++i) out[i] = m[i] ^ (p[i] & f[i]);
+        // Eight modules at a time: the template with the data bits of the free modules.
+        const size_t size = masked.size();
+        size_t i = 0;
+        for (; i + 8 <= size; i += 8) {
+            uint64_t m, p, f;
+            std::memcpy(&m, masked.data() + i, 8);
+            std::memcpy(&p, plain.data() + i, 8);
+            std::memcpy(&f, layout.free.data() + i, 8);
+            m ^= p & f;
+            std::memcpy(symbol.modules.data() + i, &m, 8);
+        }
+        for (; i < size; ++i) symbol.modules[i] = masked[i] ^ (plain[i] & layout.free[i]);
     } else {
         if (mask < 0 || mask > 7) mask = 0;
         symbol.modules = layout.Masked(mask);
