@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Set-up, build and every test: the normal build, then the plain C++ libraries
-# again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Set-up, build and every test: the normal build with all suites, the plain C++
+# libraries again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
@@ -9,11 +10,35 @@ vorlane_install_deps
 jobs=$(nproc 2>/dev/null || echo 2)
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 cmake --build build -j"$jobs"
-QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$jobs"
+QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$jobs" | tee "$logs/ctest-main.log"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVORLANE_CORE_ONLY=ON -DVORLANE_SANITIZE=ON "${launcher[@]}"
 cmake --build build-asan -j"$jobs"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs" | tee "$logs/ctest-asan.log"
+
+# Fuzz targets (clang, libFuzzer, ASan + UBSan), each for a bounded time from the
+# checked-in seeds, copied so that the run leaves them as they are.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANE_FUZZ=ON "${launcher[@]}"
+cmake --build build-fuzz -j"$jobs"
+fuzz_seconds=${VORLANE_FUZZ_SECONDS:-20}
+fuzzed=0
+for target in encode bitstream json form; do
+  cp -r "tests/fuzz/corpus/$target" "$logs/$target"
+  ASAN_OPTIONS=detect_leaks=1 "build-fuzz/bin/fuzz_$target" -max_total_time="$fuzz_seconds" -max_len=4096 \
+    -print_final_stats=1 -artifact_prefix="$logs/" "$logs/$target" >"$logs/$target.log" 2>&1 || {
+    echo "fuzz_$target found a problem:"; tail -40 "$logs/$target.log"; exit 1; }
+  echo "fuzz_$target: $(grep -o 'number_of_executed_units: [0-9]*' "$logs/$target.log") in ${fuzz_seconds}s, clean"
+  fuzzed=$((fuzzed + 1))
+done
+
+# One closing line for the whole run.
+passed=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\2 \1/p' "$logs"/ctest-*.log |
+  awk '{ p += $1 - $2; f += $2 } END { print p " " f }')
+set -- $passed
+echo "all: $(($1 + fuzzed)) passed, $2 failed"

@@ -100,8 +100,14 @@ void TransposeBits(const std::vector<QRBits>& rows, std::vector<QRBits>& columns
         }
 }
 
-// Built for three instruction sets (256-bit vectors, popcount, plain), picked at load time.
-[[gnu::target_clones("arch=haswell", "popcnt", "default")]] int32_t PenaltyFromBits(const std::vector<QRBits>& rows,
+// With GCC, built for three instruction sets (AVX2, popcount, plain), picked at load time.
+#if defined(__GNUC__) && !defined(__clang__)
+#define VORLANE_INSTRUCTION_CLONES [[gnu::target_clones("arch=haswell", "popcnt", "default")]]
+#else
+#define VORLANE_INSTRUCTION_CLONES
+#endif
+
+VORLANE_INSTRUCTION_CLONES int32_t PenaltyFromBits(const std::vector<QRBits>& rows,
                                                                    const std::vector<QRBits>& cols, int32_t n)
 {
     const QRBits pairs = QRBits::First(n - 1);

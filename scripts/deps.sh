@@ -3,7 +3,7 @@
 vorlane_install_deps() {
   [ "${VORLANE_SKIP_DEPS:-0}" = 1 ] && return 0
   local packages=(
-    build-essential cmake ccache pkg-config git
+    build-essential cmake ccache pkg-config git clang libclang-rt-14-dev valgrind
     qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
     libicu-dev libssl-dev libcpp-httplib-dev openssl
     libgtest-dev libgmock-dev libbenchmark-dev
