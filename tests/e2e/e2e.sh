@@ -40,11 +40,15 @@ wait_for() {
 }
 wait_for "当前软件为最新版本,欢迎使用Vorlane软件.."
 wid=""
-for w in $(xdotool search --name "Vorlane二维码生成器"); do
-  eval "$(xdotool getwindowgeometry --shell "$w")"
-  [ "$WIDTH" -gt 100 ] && wid=$w && wx=$X && wy=$Y && wh=$HEIGHT
+for _ in $(seq 100); do
+  for w in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w")"
+    [ "$WIDTH" -gt 700 ] && wid=$w && wx=$X && wy=$Y && wh=$HEIGHT
+  done
+  [ -n "$wid" ] && break
+  sleep 0.1
 done
-[ -n "$wid" ] || { echo "no window"; exit 1; }
+[ -n "$wid" ] || { echo "no window"; xdotool search --name . getwindowname %@ 2>&1 | head; exit 1; }
 menu=$((wh - 509))
 xdotool mousemove $((wx + 150)) $((wy + menu + 150)) click 1
 sleep 0.3

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -325,6 +327,38 @@ TEST_F(FormTest, HelpAndWebsiteItems)
     ASSERT_EQ(services.opened.size(), 2u);
     EXPECT_EQ(services.opened[0], QUrl("http://studio.test"));
     EXPECT_EQ(services.opened[1], QUrl("http://company.test"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(Skin, AppliedWhenTheSkinFileExistsAndHarmlessOtherwise)
+{
+    QTemporaryDir dir;
+    FakeServices services;
+    services.programDir = dir.path();
+    {
+        Form1 form(services);
+        form.Form_Load();
+        form.Timer2->stop();
+        EXPECT_TRUE(qApp->styleSheet().isEmpty());
+        services.answers = {true};
+        form.close();
+    }
+    QFile skin(dir.filePath("skinh.she"));
+    ASSERT_TRUE(skin.open(QIODevice::WriteOnly));
+    skin.write("QPushButton { color: rgb(1, 2, 3); }");
+    skin.close();
+    {
+        Form1 form(services);
+        form.Form_Load();
+        form.Timer2->stop();
+        EXPECT_TRUE(qApp->styleSheet().contains("rgb(1, 2, 3)"));
+        services.answers = {true};
+        form.close();
+    }
+    qApp->setStyleSheet(QString());
 }
 
 } // namespace
