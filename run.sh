@@ -6,9 +6,7 @@ cd "$(dirname "$0")"
 . scripts/deps.sh
 vorlane_install_deps
 
-jobs=$(nproc 2>/dev/null || echo 2)
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+vorlane_build_settings
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 cmake --build build -j"$jobs" --target vorlane-qr qrgen vendor-api
 

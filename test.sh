@@ -7,9 +7,7 @@ cd "$(dirname "$0")"
 . scripts/deps.sh
 vorlane_install_deps
 
-jobs=$(nproc 2>/dev/null || echo 2)
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+vorlane_build_settings
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 

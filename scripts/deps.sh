@@ -22,3 +22,10 @@ vorlane_install_deps() {
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
+
+# Parallel jobs and the compiler cache for the cmake calls of run.sh and test.sh.
+vorlane_build_settings() {
+  jobs=$(nproc 2>/dev/null || echo 2)
+  launcher=()
+  if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+}

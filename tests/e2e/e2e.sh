@@ -5,6 +5,7 @@
 # usage: e2e.sh BIN_DIR
 set -euo pipefail
 bin=$(cd "$1" && pwd)
+export QT_QPA_PLATFORM=xcb # a real window, whatever the suite around runs on
 work=$(mktemp -d)
 api_pid=""
 cleanup() {

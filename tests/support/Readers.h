@@ -4,19 +4,22 @@
 #include <QTemporaryDir>
 #include <array>
 #include <cstdio>
+#include <sys/wait.h>
 #include <string>
 
 namespace testsupport {
 
-inline std::string Shell(const std::string& command)
+// Standard output of a shell command; its exit status in *status when asked.
+inline std::string Shell(const std::string& command, int* status = nullptr)
 {
     std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        std::array<char, 65536> buf;
-        size_t n;
-        while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-        pclose(p);
-    }
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    std::array<char, 65536> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) out.append(buf.data(), n);
+    const int rc = pclose(pipe);
+    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     return out;
 }
 

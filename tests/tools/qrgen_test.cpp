@@ -13,19 +13,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testsupport;
 
-std::string Shell(const std::string& command, int* status = nullptr)
-{
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    std::array<char, 65536> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) out.append(buf.data(), n);
-    const int rc = pclose(pipe);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return out;
-}
-
 
 class TempDir {
 public:

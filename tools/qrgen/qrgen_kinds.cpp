@@ -9,15 +9,15 @@
 
 namespace {
 
-struct KindSpec {
+struct KindEntry {
     const char* name;
     ContentKind kind;
     std::vector<std::pair<const char*, int>> options; // --option -> box number
 };
 
-const std::vector<KindSpec>& Kinds()
+const std::vector<KindEntry>& Kinds()
 {
-    static const std::vector<KindSpec> kinds = {
+    static const std::vector<KindEntry> kinds = {
         {"text", ContentKind::Text, {{"text", 1}}},
         {"card",
          ContentKind::Card,
@@ -38,20 +38,20 @@ const std::vector<KindSpec>& Kinds()
 
 KindResult BuildKindPayload(const std::string& kind, const std::map<std::string, std::string>& fields)
 {
-    const KindSpec* spec = nullptr;
-    for (const KindSpec& k : Kinds())
-        if (kind == k.name) spec = &k;
-    if (!spec) return {KindStatus::Usage, {}, "unknown subcommand " + kind};
+    const KindEntry* entry = nullptr;
+    for (const KindEntry& k : Kinds())
+        if (kind == k.name) entry = &k;
+    if (!entry) return {KindStatus::Usage, {}, "unknown subcommand " + kind};
 
     FormInput in;
     in.mms = kind == "mms";
     std::set<std::string> known;
-    for (const auto& [option, box] : spec->options) {
+    for (const auto& [option, box] : entry->options) {
         known.insert(option);
         const auto it = fields.find(option);
         if (it != fields.end()) in.text[static_cast<size_t>(box)] = cp936::FromUtf8(it->second);
     }
-    if (spec->kind == ContentKind::Wifi) {
+    if (entry->kind == ContentKind::Wifi) {
         known.insert("security");
         const auto it = fields.find("security");
         if (it != fields.end()) {
@@ -64,10 +64,10 @@ KindResult BuildKindPayload(const std::string& kind, const std::map<std::string,
     for (const auto& [option, value] : fields)
         if (!known.count(option)) return {KindStatus::Usage, {}, "qrgen " + kind + " has no option --" + option};
 
-    if (const auto refusal = ValidationMessage(spec->kind, in))
+    if (const auto refusal = ValidationMessage(entry->kind, in))
         return {KindStatus::Refused, {}, cp936::ToUtf8(*refusal)};
 
-    if (spec->kind != ContentKind::WeChat) return {KindStatus::Ok, cp936::ToUtf8(BuildPayload(spec->kind, in)), {}};
+    if (entry->kind != ContentKind::WeChat) return {KindStatus::Ok, cp936::ToUtf8(BuildPayload(entry->kind, in)), {}};
 
     const LookupResult found = LookupAccount(QString::fromStdU16String(in.text[18]));
     switch (found.kind) {
