@@ -27,7 +27,9 @@ out="$tls/vendor-api.out"
 : >"$out"
 build/bin/vendor-api --listen 127.0.0.1:0 --cert "$tls/cert.pem" --key "$tls/key.pem" >"$out" &
 api_pid=$!
-trap 'kill "$api_pid" 2>/dev/null || true' EXIT
+window_pid=""
+trap 'kill $window_pid "$api_pid" 2>/dev/null || true' EXIT
+trap 'exit 143' INT TERM
 for _ in $(seq 100); do
   grep -q '^listening on ' "$out" && break
   kill -0 "$api_pid" 2>/dev/null || { echo "vendor-api did not start" >&2; exit 1; }
@@ -36,4 +38,6 @@ done
 api_url=$(sed -n 's/^listening on //p' "$out")
 echo "vendor API stand-in at $api_url"
 
-VORLANE_API_URL="$api_url" VORLANE_CA_FILE="$PWD/$tls/cert.pem" build/bin/vorlane-qr "$@"
+VORLANE_API_URL="$api_url" VORLANE_CA_FILE="$PWD/$tls/cert.pem" build/bin/vorlane-qr "$@" &
+window_pid=$!
+wait "$window_pid"
