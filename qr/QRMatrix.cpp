@@ -1,6 +1,7 @@
 // Function patterns, masks, format and version information, penalty score.
 #include <cstdlib>
 
+#include "QRLayout.h"
 #include "QRPenalty.h"
 #include "clsQRCode.h"
 
@@ -70,23 +71,8 @@ void clsQRCode::DrawFunctionPatterns(uint8_t* m, int32_t v)
 int32_t clsQRCode::ApplyMask(uint8_t* matrix, int32_t n, int32_t mask)
 {
     if (mask < 0 || mask > 7) mask = 0;
-    for (int32_t y = 0; y < n; ++y) {
-        uint8_t* row = matrix + y * n;
-        for (int32_t x = 0; x < n; ++x) {
-            bool invert;
-            switch (mask) {
-            case 0: invert = (x + y) % 2 == 0; break;
-            case 1: invert = y % 2 == 0; break;
-            case 2: invert = x % 3 == 0; break;
-            case 3: invert = (x + y) % 3 == 0; break;
-            case 4: invert = (y / 2 + x / 3) % 2 == 0; break;
-            case 5: invert = (x * y) % 2 + (x * y) % 3 == 0; break;
-            case 6: invert = ((x * y) % 2 + (x * y) % 3) % 2 == 0; break;
-            default: invert = ((x + y) % 2 + (x * y) % 3) % 2 == 0; break;
-            }
-            row[x] ^= invert ? 1 : 0;
-        }
-    }
+    for (int32_t y = 0; y < n; ++y)
+        for (int32_t x = 0; x < n; ++x) matrix[y * n + x] ^= MaskBit(mask, x, y) ? 1 : 0;
     return mask;
 }
 
