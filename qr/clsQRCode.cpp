@@ -241,7 +241,7 @@ std::optional<QRSymbol> clsQRCode::EncodeSymbol(const uint8_t* data, int32_t cou
     const int32_t n = layout.n;
     symbol.size = n;
     symbol.stride = layout.stride;
-    if (mask == kMaskAuto) {
+    if (autoMask_) {
         std::vector<uint8_t> plain = layout.unmasked;
         FlipDataBits(plain.data(), layout.order.data(), symbol.codewords.data(), total);
         mask = ChooseMask(layout, plain, level);

@@ -29,10 +29,6 @@ struct QRSymbol {
     bool Dark(int x, int y) const { return modules[static_cast<size_t>(y * stride + x)] != 0; }
 };
 
-// Mask choice for EncodeSymbol: 0..7 picks a pattern; kMaskAuto evaluates all
-// eight with the penalty rules of ISO/IEC 18004 and keeps the lowest score.
-inline constexpr int32_t kMaskAuto = -100;
-
 struct QRLayout;
 
 class clsQRCode {
@@ -47,9 +43,15 @@ public:
     void SetKanjiMode(bool on) { kanjiMode_ = on; }
     bool KanjiMode() const { return kanjiMode_; }
 
+    // Automatic masks: EncodeSymbol ignores its mask argument, evaluates all eight
+    // patterns with the penalty rules of ISO/IEC 18004 and keeps the lowest score.
+    // Off by default: the window's symbols carry the pattern it names.
+    void SetAutoMask(bool on) { autoMask_ = on; }
+    bool AutoMask() const { return autoMask_; }
+
     // The whole pipeline. version 0 or > 40 picks the smallest fitting version,
     // < 0 gives none; level outside 1..4 means M; mask outside 0..7 means 0
-    // (kMaskAuto evaluates). None when the data does not fit.
+    // (unless SetAutoMask chose automatic masks). None when the data does not fit.
     std::optional<QRSymbol> EncodeSymbol(const uint8_t* data, int32_t count, int32_t version, int32_t level,
                                          int32_t mask);
 
@@ -107,6 +109,7 @@ private:
     int32_t ChooseMask(QRLayout& layout, const std::vector<uint8_t>& unmaskedSymbol, int32_t level);
 
     bool kanjiMode_ = false;
+    bool autoMask_ = false;
     std::shared_ptr<clsFiniteField> field_;
     std::unique_ptr<clsReedSolomon> coder_;
     mutable std::vector<PlanCell> plan_; // per-call scratch, kept to avoid reallocations

@@ -103,7 +103,7 @@ TEST(Symbol, VersionChoiceAndCapacityLimits)
         EXPECT_EQ(s->level, EcM);
         EXPECT_EQ(Rows(*s), Rows(*Encode(q, "abc", 0, EcM)));
     }
-    for (int mask : {8, -1, 123456}) EXPECT_EQ(Rows(*Encode(q, "abc", 0, EcQ, mask)), Rows(*Encode(q, "abc")));
+    for (int mask : {8, -1, -100, 123456}) EXPECT_EQ(Rows(*Encode(q, "abc", 0, EcQ, mask)), Rows(*Encode(q, "abc")));
     // Empty data: a version 1 symbol of terminator and padding.
     const auto empty = q.EncodeSymbol(nullptr, 0, 0, EcQ, 0);
     ASSERT_TRUE(empty);
@@ -231,6 +231,33 @@ TEST(Symbol, MasksAndFormatInformation)
         for (int bit = 17; bit >= 0; --bit) version = version << 1 | s->Dark(bit / 3, sz - 11 + bit % 3);
         EXPECT_EQ(version, clsQRCode::VersionBits(7));
     }
+}
+
+TEST(Symbol, AutomaticMaskIsAnExplicitSetting)
+{
+    clsQRCode q;
+    EXPECT_FALSE(q.AutoMask());
+    const std::string text = "https://example.com/automatic?mask=1";
+    q.SetAutoMask(true);
+    for (int mask : {0, 5, -100, 99}) {
+        const auto chosen = Encode(q, text, 0, EcQ, mask);
+        ASSERT_TRUE(chosen);
+        // The argument is ignored; the pattern kept scores lowest, the first on a tie.
+        clsQRCode fixed;
+        for (int m = 0; m < 8; ++m) {
+            const auto other = Encode(fixed, text, 0, EcQ, m);
+            if (m < chosen->mask) {
+                EXPECT_GT(clsQRCode::PenaltyScore(*other), clsQRCode::PenaltyScore(*chosen)) << m;
+            } else {
+                EXPECT_GE(clsQRCode::PenaltyScore(*other), clsQRCode::PenaltyScore(*chosen)) << m;
+            }
+            if (m == chosen->mask) {
+                EXPECT_EQ(other->modules, chosen->modules);
+            }
+        }
+    }
+    q.SetAutoMask(false);
+    EXPECT_EQ(Encode(q, text, 0, EcQ, -100)->mask, 0);
 }
 
 TEST(Symbol, SameInputSameSymbol)
