@@ -83,88 +83,94 @@ int32_t clsQRCode::Plan(const uint8_t* data, int32_t count, int32_t version, std
     }
     if (allBytes && kanjiMode_)
         for (int32_t i = 1; i < count && allBytes; ++i) allBytes = !IsKanjiPair(data[i - 1], data[i]);
-    if (allBytes || (allDigits && count <= g.limit[kNumeric])) {
-        if (modes) modes->assign(static_cast<size_t>(count), allBytes ? kByte : kNumeric);
-        if (allBytes) {
-            const int32_t segments = (count + g.limit[kByte] - 1) / g.limit[kByte];
-            return 8 * count + segments * (4 + g.width[kByte]);
-        }
-        return 4 + g.width[kNumeric] + 10 * (count / 3) + (count % 3 == 2 ? 7 : count % 3 == 1 ? 4 : 0);
+    if (allBytes) {
+        if (modes) modes->assign(static_cast<size_t>(count), kByte);
+        const int32_t segments = (count + g.limit[kByte] - 1) / g.limit[kByte];
+        return 8 * count + segments * (4 + g.width[kByte]);
+    }
+    if (allDigits && count <= g.limit[kNumeric]) {
+        if (modes) modes->assign(static_cast<size_t>(count), kNumeric);
+        const int32_t lastGroup[3] = {0, 4, 7}; // bits of a last group of 0, 1 or 2 digits
+        return 4 + g.width[kNumeric] + 10 * (count / 3) + lastGroup[count % 3];
     }
 
+    const int32_t total = PlanSearch(data, count, version);
+    if (modes) {
+        const PlanCell* last = plan_.data() + (count - 1) * kModes;
+        int32_t bestMode = 0;
+        for (int m = 1; m < kModes; ++m)
+            if (last[m].cost < last[bestMode].cost) bestMode = m;
+        TraceModes(count, bestMode, *modes);
+    }
+    return total;
+}
+
+// Fills plan_: for every byte and mode the cheapest stream up to that byte ending
+// in that mode, and the mode before it. Returns the cheapest total.
+int32_t clsQRCode::PlanSearch(const uint8_t* data, int32_t count, int32_t version) const
+{
+    const Group g = GroupFor(version);
     const int32_t startCost[kModes] = {4 + g.width[kByte] + 8, g.k + 16, g.k + 17, g.k + 23};
     plan_.resize(static_cast<size_t>(count) * kModes);
     PlanCell* plan = plan_.data();
 
+    // The bits one more character adds to a segment of `run` characters.
+    auto extend = [](int m, int32_t run) -> int32_t {
+        switch (m) {
+        case kByte: return 8;
+        case kNumeric: return run % 3 == 0 ? 4 : 3;
+        case kAlnum: return run % 2 == 0 ? 6 : 5;
+        default: return 13;
+        }
+    };
     for (int32_t i = 0; i < count; ++i) {
-        const uint8_t b = data[i];
-        const int32_t cls = kClasses.cls[b];
-        const bool kanji = kanjiMode_ && i >= 1 && IsKanjiPair(data[i - 1], b);
+        const int32_t cls = kClasses.cls[data[i]];
+        const bool kanji = kanjiMode_ && i >= 1 && IsKanjiPair(data[i - 1], data[i]);
         const bool possible[kModes] = {true, cls == 1, cls >= 1, kanji};
         for (int m = 0; m < kModes; ++m) {
             PlanCell& cell = plan[i * kModes + m];
+            const int32_t from = (m == kKanji) ? i - 2 : i - 1;
             if (!possible[m]) {
                 cell = {-1, kImpossible, 0};
                 continue;
             }
-            const int32_t from = (m == kKanji) ? i - 2 : i - 1;
             if (from < 0) {
                 cell = {-1, startCost[m], 1};
                 continue;
             }
-            int32_t bestCost = 0;
-            int32_t bestPrev = -1;
-            int32_t bestRun = 0;
+            cell = {-1, 0, 0};
             const PlanCell* prev = plan + from * kModes;
             for (int j = 0; j < kModes; ++j) {
                 const PlanCell& p = prev[j];
                 if (p.cost == kImpossible) continue;
-                int32_t cost;
-                int32_t run;
-                if (j == m && p.run < g.limit[m]) {
-                    run = p.run + 1;
-                    switch (m) {
-                    case kByte: cost = p.cost + 8; break;
-                    case kNumeric: cost = p.cost + 3 + (p.run % 3 == 0 ? 1 : 0); break;
-                    case kAlnum: cost = p.cost + 5 + (p.run % 2 == 0 ? 1 : 0); break;
-                    default: cost = p.cost + 13; break;
-                    }
-                } else {
-                    run = 1;
-                    cost = p.cost + startCost[m];
-                }
-                if (bestPrev < 0 || cost < bestCost) {
-                    bestCost = cost;
-                    bestPrev = j;
-                    bestRun = run;
-                }
+                const bool continues = j == m && p.run < g.limit[m];
+                const int32_t cost = p.cost + (continues ? extend(m, p.run) : startCost[m]);
+                if (cell.previous < 0 || cost < cell.cost) cell = {j, cost, continues ? p.run + 1 : 1};
             }
-            cell = {bestPrev, bestCost, bestRun};
         }
     }
-
     const PlanCell* last = plan + (count - 1) * kModes;
-    int32_t bestMode = 0;
-    for (int m = 1; m < kModes; ++m)
-        if (last[m].cost < last[bestMode].cost) bestMode = m;
-    const int32_t total = last[bestMode].cost;
+    int32_t best = last[0].cost;
+    for (int m = 1; m < kModes; ++m) best = std::min(best, last[m].cost);
+    return best;
+}
 
-    if (modes) {
-        modes->assign(static_cast<size_t>(count), 0);
-        int32_t m = bestMode;
-        for (int32_t i = count - 1; i >= 0;) {
-            (*modes)[static_cast<size_t>(i)] = static_cast<uint8_t>(m);
-            const int32_t previous = plan[i * kModes + m].previous;
-            if (m == kKanji) {
-                if (i >= 1) (*modes)[static_cast<size_t>(i - 1)] = kKanji;
-                i -= 2;
-            } else {
-                i -= 1;
-            }
-            m = previous < 0 ? 0 : previous;
+// Walks plan_ back from the last byte in lastMode and writes every byte's mode.
+void clsQRCode::TraceModes(int32_t count, int32_t lastMode, std::vector<uint8_t>& modes) const
+{
+    modes.assign(static_cast<size_t>(count), 0);
+    int32_t m = lastMode;
+    for (int32_t i = count - 1; i >= 0;) {
+        modes[static_cast<size_t>(i)] = static_cast<uint8_t>(m);
+        const int32_t previous = plan_[static_cast<size_t>(i * kModes + m)].previous;
+        if (m == kKanji) {
+            if (i >= 1) modes[static_cast<size_t>(i - 1)] = kKanji;
+            i -= 2;
+        } else {
+            i -= 1;
         }
+        m = previous < 0 ? 0 : previous;
     }
-    return total;
 }
 
 std::vector<SegmentMode> clsQRCode::PlanSegments(std::span<const uint8_t> data, int32_t version) const

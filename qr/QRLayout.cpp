@@ -1,7 +1,116 @@
 #include "QRLayout.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "QRPenalty.h"
 #include "clsQRCode.h"
+
+namespace {
+
+constexpr uint64_t kByteLows = 0x0101010101010101ull;
+
+// Bit i of the result is the low bit of byte i (each byte 0 or 1).
+uint64_t PackBytes(uint64_t lows) { return (lows * 0x0102040810204080ull) >> 56; }
+
+// Rows of an (n + 3)-stride buffer of DrawFunctionPatterns cells (0 free, 1 dark,
+// 2 light) as bit sets of the free and of the dark modules.
+void PackCells(const std::vector<uint8_t>& cells, int32_t n, std::vector<QRBits>& dark, std::vector<QRBits>& free)
+{
+    const int32_t stride = n + 3;
+    dark.assign(static_cast<size_t>(n), QRBits{});
+    free.assign(static_cast<size_t>(n), QRBits{});
+    for (int32_t y = 0; y < n; ++y) {
+        const uint8_t* row = cells.data() + y * stride;
+        // Eight bytes can always be read: the buffer has three spare columns and rows.
+        for (int32_t x = 0; x < n; x += 8) {
+            uint64_t chunk;
+            std::memcpy(&chunk, row + x, 8);
+            const uint64_t inside = n - x < 8 ? (uint64_t{1} << (8 * (n - x))) - 1 : ~uint64_t{0};
+            const uint64_t isDark = chunk & ~(chunk >> 1) & kByteLows & inside;
+            const uint64_t isFree = ~(chunk | (chunk >> 1)) & kByteLows & inside;
+            dark[static_cast<size_t>(y)].w[x >> 6] |= PackBytes(isDark) << (x & 63);
+            free[static_cast<size_t>(y)].w[x >> 6] |= PackBytes(isFree) << (x & 63);
+        }
+    }
+}
+
+// Largest q <= p whose bit equals `value`, or -1.
+int LastWith(const QRBits& b, int p, bool value)
+{
+    for (int w = p >> 6; w >= 0; --w) {
+        uint64_t bits = value ? b.w[w] : ~b.w[w];
+        if (w == p >> 6 && (p & 63) != 63) bits &= (uint64_t{2} << (p & 63)) - 1;
+        if (bits) return 64 * w + 63 - __builtin_clzll(bits);
+    }
+    return -1;
+}
+
+// Smallest q >= p whose bit equals `value`, or 192.
+int FirstWith(const QRBits& b, int p, bool value)
+{
+    for (int w = p >> 6; w < 3; ++w) {
+        uint64_t bits = value ? b.w[w] : ~b.w[w];
+        if (w == p >> 6) bits &= ~uint64_t{0} << (p & 63);
+        if (bits) return 64 * w + __builtin_ctzll(bits);
+    }
+    return 192;
+}
+
+// The even-numbered bits of x, packed: bit j of the result is bit 2j of x.
+uint32_t EvenBits(uint64_t x)
+{
+    x &= 0x5555555555555555ull;
+    x = (x | (x >> 1)) & 0x3333333333333333ull;
+    x = (x | (x >> 2)) & 0x0F0F0F0F0F0F0F0Full;
+    x = (x | (x >> 4)) & 0x00FF00FF00FF00FFull;
+    x = (x | (x >> 8)) & 0x0000FFFF0000FFFFull;
+    return static_cast<uint32_t>(x | (x >> 16));
+}
+
+uint32_t Reverse(uint32_t x)
+{
+    x = ((x >> 1) & 0x55555555u) | ((x & 0x55555555u) << 1);
+    x = ((x >> 2) & 0x33333333u) | ((x & 0x33333333u) << 2);
+    x = ((x >> 4) & 0x0F0F0F0Fu) | ((x & 0x0F0F0F0Fu) << 4);
+    return __builtin_bswap32(x);
+}
+
+// ORs the 32-bit value v into b with its bit 0 at bit `at` (bits that would land
+// below 0 are zero by the caller's masking).
+void OrAt(QRBits& b, uint64_t v, int at)
+{
+    if (at < 0) {
+        v >>= -at;
+        at = 0;
+    }
+    const int w = at >> 6, shift = at & 63;
+    b.w[w] |= v << shift;
+    if (shift > 32 && w < 2) b.w[w + 1] |= v >> (64 - shift);
+}
+
+struct MaskTiles {
+    QRBits rows[8][12];
+    QRBits columns[8][6];
+    MaskTiles()
+    {
+        for (int32_t mask = 0; mask < 8; ++mask)
+            for (int32_t i = 0; i < 192; ++i) {
+                for (int32_t y = 0; y < 12; ++y)
+                    if (MaskBit(mask, i, y)) rows[mask][y].Set(i);
+                for (int32_t x = 0; x < 6; ++x)
+                    if (MaskBit(mask, x, i)) columns[mask][x].Set(i);
+            }
+    }
+};
+
+const MaskTiles& Tiles()
+{
+    static const MaskTiles tiles;
+    return tiles;
+}
+
+} // namespace
 
 bool MaskBit(int32_t mask, int32_t x, int32_t y)
 {
@@ -16,6 +125,10 @@ bool MaskBit(int32_t mask, int32_t x, int32_t y)
     default: return ((x + y) % 2 + (x * y) % 3) % 2 == 0;
     }
 }
+
+// Every condition depends on x mod 6 and y mod 12 only.
+const QRBits& MaskRow(int32_t mask, int32_t y) { return Tiles().rows[mask][y % 12]; }
+const QRBits& MaskColumn(int32_t mask, int32_t x) { return Tiles().columns[mask][x % 6]; }
 
 std::array<FormatCell, 30> FormatCells(int32_t n)
 {
@@ -33,70 +146,100 @@ std::array<FormatCell, 30> FormatCells(int32_t n)
 
 QRLayout::QRLayout(int32_t v) : version(v), n(clsQRCode::SymbolSize(v)), stride(n + 3)
 {
-    std::vector<uint8_t> m(static_cast<size_t>(stride * stride), 0);
-    clsQRCode::DrawFunctionPatterns(m.data(), v);
+    std::vector<uint8_t> cells(static_cast<size_t>(stride * stride), 0);
+    clsQRCode::DrawFunctionPatterns(cells.data(), v);
+    PackCells(cells, n, darkRows, freeRows);
+    AddVersionInformation();
+    TransposeBits(darkRows, darkColumns, n);
+    TransposeBits(freeRows, freeColumns, n);
+    PlanPlacement();
+}
 
-    free.assign(m.size(), 0);
-    unmasked.assign(m.size(), 0);
-    for (int32_t y = 0; y < n; ++y)
-        for (int32_t x = 0; x < n; ++x) {
-            const size_t i = static_cast<size_t>(y * stride + x);
-            free[i] = m[i] == 0;
-            unmasked[i] = m[i] == 1;
-        }
-    if (v >= 7) {
-        const int32_t word = clsQRCode::VersionBits(v);
-        for (int32_t j = 0; j < 6; ++j)
-            for (int32_t k = 0; k < 3; ++k) {
-                const uint8_t bit = static_cast<uint8_t>((word >> (3 * j + k)) & 1);
-                unmasked[static_cast<size_t>((n - 11 + k) * stride + j)] = bit;
-                unmasked[static_cast<size_t>(j * stride + n - 11 + k)] = bit;
+void QRLayout::AddVersionInformation()
+{
+    if (version < 7) return;
+    const int32_t word = clsQRCode::VersionBits(version);
+    for (int32_t j = 0; j < 6; ++j)
+        for (int32_t k = 0; k < 3; ++k)
+            if ((word >> (3 * j + k)) & 1) {
+                darkRows[static_cast<size_t>(n - 11 + k)].Set(j);
+                darkRows[static_cast<size_t>(j)].Set(n - 11 + k);
             }
-    }
+}
 
-    // Zigzag over column pairs from the right, skipping the timing column 6.
-    order.reserve(static_cast<size_t>(clsQRCode::RawDataModules(v)));
+// The zigzag of ISO/IEC 18004 over column pairs from the right (skipping the
+// timing column 6), upward and downward in turn, cut into runs of rows where both
+// modules are free and the single free modules between them.
+void QRLayout::PlanPlacement()
+{
+    uint16_t bit = 0;
     bool upward = true;
     for (int32_t c = n - 2; c >= 0; c -= 2) {
         if (c == 5) c = 4;
-        for (int32_t step = 0; step < n; ++step) {
-            const int32_t y = upward ? n - 1 - step : step;
-            for (int32_t x = c + 1; x >= c; --x)
-                if (m[static_cast<size_t>(y * stride + x)] == 0) order.push_back(static_cast<uint16_t>(y * stride + x));
+        const QRBits& left = freeColumns[static_cast<size_t>(c)];
+        const QRBits& right = freeColumns[static_cast<size_t>(c + 1)];
+        const QRBits both = left & right, any = left | right;
+        const int step = upward ? -1 : 1;
+        for (int32_t y = upward ? n - 1 : 0; y >= 0 && y < n;) {
+            if (both.Get(y)) {
+                const int32_t end = upward ? LastWith(both, y, false) : FirstWith(both, y, false);
+                const int32_t rows = (end - y) * step;
+                runs.push_back({bit, static_cast<uint8_t>(c), static_cast<uint8_t>(y), static_cast<uint8_t>(rows), upward});
+                bit = static_cast<uint16_t>(bit + 2 * rows);
+                y = end;
+            } else if (any.Get(y)) {
+                singles.push_back({bit, static_cast<uint8_t>(right.Get(y) ? c + 1 : c), static_cast<uint8_t>(y)});
+                ++bit;
+                y += step;
+            } else {
+                y = upward ? LastWith(any, y, true) : FirstWith(any, y, true);
+            }
         }
         upward = !upward;
     }
 }
 
-const std::vector<uint8_t>& QRLayout::Masked(int32_t mask)
+void QRLayout::PlaceMessage(const std::vector<uint8_t>& codewords, std::vector<QRBits>& columns) const
 {
-    std::vector<uint8_t>& t = masked[static_cast<size_t>(mask)];
-    if (t.empty()) {
-        t = unmasked;
-        for (int32_t y = 0; y < n; ++y)
-            for (int32_t x = 0; x < n; ++x) {
-                const size_t i = static_cast<size_t>(y * stride + x);
-                if (free[i]) t[i] = MaskBit(mask, x, y) ? 1 : 0;
+    // The codewords with zeros after them: the remainder bits, and room to read
+    // 64 bits from any bit position.
+    uint8_t message[3706 + 16] = {};
+    std::memcpy(message, codewords.data(), std::min<size_t>(codewords.size(), 3706));
+    auto read64 = [&](int32_t at) {
+        const uint8_t* p = message + (at >> 3);
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        v = __builtin_bswap64(v);
+        const int shift = at & 7;
+        return shift ? (v << shift) | (p[8] >> (8 - shift)) : v;
+    };
+
+    for (const Run& run : runs) {
+        int32_t at = run.bit, y = run.first, left = run.rows;
+        QRBits& rightColumn = columns[static_cast<size_t>(run.left + 1)];
+        QRBits& leftColumn = columns[static_cast<size_t>(run.left)];
+        while (left > 0) {
+            const int32_t rows = std::min(left, 32);
+            // 32 rows of two bits: the right module's bits sit at the odd bit
+            // positions of x, counted from its top, the left module's at the even.
+            const uint64_t x = read64(at);
+            uint32_t right = EvenBits(x >> 1), leftBits = EvenBits(x);
+            if (run.upward) {
+                // Bit j belongs to row y - 31 + j: the top bits are this chunk's rows.
+                const uint32_t keep = static_cast<uint32_t>(~uint64_t{0} << (32 - rows));
+                OrAt(rightColumn, right & keep, y - 31);
+                OrAt(leftColumn, leftBits & keep, y - 31);
+                y -= rows;
+            } else {
+                const uint32_t keep = static_cast<uint32_t>((uint64_t{1} << rows) - 1);
+                OrAt(rightColumn, Reverse(right) & keep, y);
+                OrAt(leftColumn, Reverse(leftBits) & keep, y);
+                y += rows;
             }
+            at += 2 * rows;
+            left -= rows;
+        }
     }
-    return t;
-}
-
-const std::vector<QRBits>& QRLayout::MaskRows(int32_t mask)
-{
-    std::vector<QRBits>& rows = maskRows[static_cast<size_t>(mask)];
-    if (rows.empty()) {
-        rows.assign(static_cast<size_t>(n), QRBits{});
-        for (int32_t y = 0; y < n; ++y)
-            for (int32_t x = 0; x < n; ++x)
-                if (free[static_cast<size_t>(y * stride + x)] && MaskBit(mask, x, y)) rows[static_cast<size_t>(y)].Set(x);
-    }
-    return rows;
-}
-
-const std::vector<QRBits>& QRLayout::MaskColumns(int32_t mask)
-{
-    std::vector<QRBits>& columns = maskColumns[static_cast<size_t>(mask)];
-    if (columns.empty()) TransposeBits(MaskRows(mask), columns, n);
-    return columns;
+    for (const Single& s : singles)
+        if ((message[s.bit >> 3] >> (7 - (s.bit & 7))) & 1) columns[s.x].Set(s.y);
 }

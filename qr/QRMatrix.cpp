@@ -1,7 +1,6 @@
-// Function patterns, masks, format and version information, penalty score.
+// Function patterns, format and version information, penalty score.
 #include <cstdlib>
 
-#include "QRLayout.h"
 #include "QRPenalty.h"
 #include "clsQRCode.h"
 
@@ -66,14 +65,6 @@ void clsQRCode::DrawFunctionPatterns(uint8_t* m, int32_t v)
         DrawAlignment(m, s, f, 6);
         DrawAlignment(m, s, 6, f);
     }
-}
-
-int32_t clsQRCode::ApplyMask(uint8_t* matrix, int32_t n, int32_t mask)
-{
-    if (mask < 0 || mask > 7) mask = 0;
-    for (int32_t y = 0; y < n; ++y)
-        for (int32_t x = 0; x < n; ++x) matrix[y * n + x] ^= MaskBit(mask, x, y) ? 1 : 0;
-    return mask;
 }
 
 int32_t clsQRCode::BchRemainder(int32_t value, int32_t generator, int32_t topBit, int32_t steps)

@@ -1,7 +1,9 @@
 // The encoder entry: version choice, padding, blocks, placement, masking.
 #include "clsQRCode.h"
 
+#include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "QRBitWriter.h"
 #include "QRLayout.h"
@@ -12,28 +14,169 @@ namespace {
 constexpr int32_t kStreamBytes = 4096; // the 3706 codewords of version 40 and a stray terminator
 constexpr int32_t kFirstVersion[3] = {1, 10, 27};
 constexpr int32_t kLastVersion[3] = {9, 26, 40};
+constexpr int32_t kMaxCheckCodewords = 30; // per block, in every version and level
 
-// Multiplication by x in GF(256) (polynomial 0x11D) on eight bytes at once.
+// GF(256) with polynomial 0x11D: powers of 2 and their logarithms.
+struct FieldTables {
+    uint8_t exp[255]{};
+    uint8_t log[256]{};
+    constexpr FieldTables()
+    {
+        int32_t x = 1;
+        for (int32_t i = 0; i < 255; ++i) {
+            exp[i] = static_cast<uint8_t>(x);
+            log[x] = static_cast<uint8_t>(i);
+            x <<= 1;
+            if (x & 0x100) x ^= 0x11D;
+        }
+    }
+    constexpr uint8_t Multiply(uint8_t a, uint8_t b) const
+    {
+        if (a == 0 || b == 0) return 0;
+        return exp[(log[a] + log[b]) % 255];
+    }
+};
+constexpr FieldTables kField;
+
+// Multiplication by x in GF(256) on eight bytes at once.
 uint64_t TimesX(uint64_t v)
 {
     const uint64_t high = (v >> 7) & 0x0101010101010101ull;
     return ((v << 1) & 0xFEFEFEFEFEFEFEFEull) ^ (high * 0x1D);
 }
 
-// The data bits of message codeword c go to the free modules order[8c .. 8c + 7].
-void FlipDataBits(uint8_t* m, const uint16_t* order, const uint8_t* codewords, int32_t count)
+// Row u holds u times the generator of degree e without its leading 1, highest
+// power first: one row XOR per data codeword advances the division. Made once per
+// degree for the whole process; row 1 is the generator, rows 2^b follow by
+// doubling, the rest by linearity.
+struct ProductRows {
+    uint64_t row[256][4];
+
+    explicit ProductRows(int32_t e)
+    {
+        uint8_t g[kMaxCheckCodewords + 1] = {1}; // lowest power first
+        for (int32_t i = 0; i < e; ++i) {        // times (x + 2^i)
+            for (int32_t j = i + 1; j > 0; --j) g[j] = g[j - 1] ^ kField.Multiply(g[j], kField.exp[i]);
+            g[0] = kField.Multiply(g[0], kField.exp[i]);
+        }
+        uint8_t highFirst[32] = {};
+        for (int32_t i = 0; i < e; ++i) highFirst[i] = g[e - 1 - i];
+        std::memset(row[0], 0, sizeof row[0]);
+        std::memcpy(row[1], highFirst, sizeof highFirst);
+        for (int b = 1; b < 8; ++b)
+            for (int w = 0; w < 4; ++w) row[1 << b][w] = TimesX(row[1 << (b - 1)][w]);
+        for (int u = 3; u < 256; ++u) {
+            const int low = u & -u;
+            if (low == u) continue;
+            for (int w = 0; w < 4; ++w) row[u][w] = row[u ^ low][w] ^ row[low][w];
+        }
+    }
+};
+
+const ProductRows& ProductsFor(int32_t e)
 {
-    for (int32_t c = 0; c < count; ++c) {
-        const uint8_t b = codewords[c];
-        const uint16_t* o = order + 8 * c;
-        m[o[0]] ^= b >> 7;
-        m[o[1]] ^= (b >> 6) & 1;
-        m[o[2]] ^= (b >> 5) & 1;
-        m[o[3]] ^= (b >> 4) & 1;
-        m[o[4]] ^= (b >> 3) & 1;
-        m[o[5]] ^= (b >> 2) & 1;
-        m[o[6]] ^= (b >> 1) & 1;
-        m[o[7]] ^= b & 1;
+    static std::once_flag once[kMaxCheckCodewords + 1];
+    static std::unique_ptr<ProductRows> tables[kMaxCheckCodewords + 1];
+    std::call_once(once[e], [e] { tables[e] = std::make_unique<ProductRows>(e); });
+    return *tables[e];
+}
+
+// The check codewords of B blocks of L data codewords at once (transmission
+// order, e of them in each check[b]), so that the B divisions overlap: each one is
+// a chain of dependent table reads. A block that starts one codeword late (a
+// short block) is divided with a leading zero, which leaves its remainder alone.
+template <int B>
+void CheckCodewords(const ProductRows& products, const uint8_t* const data[B], const int32_t late[B], int32_t L,
+                    uint8_t check[][32])
+{
+    uint64_t rem[B][4] = {}; // remainders, highest power in the lowest byte
+    for (int32_t t = 0; t < L; ++t)
+        for (int b = 0; b < B; ++b) {
+            const uint8_t d = t < late[b] ? 0 : data[b][t - late[b]];
+            const uint64_t* row = products.row[d ^ static_cast<uint8_t>(rem[b][0])];
+            rem[b][0] = ((rem[b][0] >> 8) | (rem[b][1] << 56)) ^ row[0];
+            rem[b][1] = ((rem[b][1] >> 8) | (rem[b][2] << 56)) ^ row[1];
+            rem[b][2] = ((rem[b][2] >> 8) | (rem[b][3] << 56)) ^ row[2];
+            rem[b][3] = (rem[b][3] >> 8) ^ row[3];
+        }
+    for (int b = 0; b < B; ++b) std::memcpy(check[b], rem[b], 32);
+}
+
+// The blocks of a version and level: the first `shortBlocks` carry L - 1 data
+// codewords, the others L.
+struct BlockShape {
+    int32_t dataCodewords, blocks, checkPerBlock, longLength, shortBlocks;
+
+    BlockShape(int32_t version, int32_t level)
+        : dataCodewords(clsQRCode::DataCodewords(version, level)), blocks(clsQRCode::EcBlockCount(version, level)),
+          checkPerBlock(clsQRCode::EcCodewordsPerBlock(version, level)),
+          longLength((blocks + dataCodewords - 1) / blocks),
+          shortBlocks(dataCodewords % blocks == 0 ? 0 : blocks - dataCodewords % blocks)
+    {
+    }
+    int32_t DataLength(int32_t block) const { return block < shortBlocks ? longLength - 1 : longLength; }
+    // Where data codeword t of a block goes in the interleaved message: column by
+    // column over the blocks, the long blocks' last codewords at the end.
+    int32_t DataPosition(int32_t block, int32_t t) const
+    {
+        return t < longLength - 1 ? block + t * blocks : (longLength - 1) * blocks + (block - shortBlocks);
+    }
+    int32_t CheckPosition(int32_t block, int32_t t) const { return dataCodewords + block + t * blocks; }
+};
+
+// Splits the data codewords into blocks, adds each block's check codewords and
+// interleaves both into message.
+void EncodeBlocks(const uint8_t* dataCodewords, int32_t version, int32_t level, uint8_t* message)
+{
+    const BlockShape shape(version, level);
+    const ProductRows& products = ProductsFor(shape.checkPerBlock);
+    constexpr int kTogether = 3;
+    const uint8_t* next = dataCodewords;
+    for (int32_t first = 0; first < shape.blocks; first += kTogether) {
+        const int count = std::min<int32_t>(kTogether, shape.blocks - first);
+        const uint8_t* data[kTogether] = {next, next, next};
+        int32_t late[kTogether] = {0, 0, 0};
+        for (int b = 0; b < count; ++b) {
+            const int32_t j = first + b, k = shape.DataLength(j);
+            for (int32_t t = 0; t < k; ++t) message[shape.DataPosition(j, t)] = next[t];
+            data[b] = next;
+            late[b] = shape.longLength - k;
+            next += k;
+        }
+        uint8_t check[kTogether][32];
+        if (count == kTogether) CheckCodewords<kTogether>(products, data, late, shape.longLength, check);
+        else
+            for (int b = 0; b < count; ++b) CheckCodewords<1>(products, &data[b], &late[b], shape.longLength, &check[b]);
+        for (int b = 0; b < count; ++b)
+            for (int32_t t = 0; t < shape.checkPerBlock; ++t) message[shape.CheckPosition(first + b, t)] = check[b][t];
+    }
+}
+
+// Eight module bytes (0 or 1) for each value of eight bits, bit i to byte i.
+struct ByteSpread {
+    uint64_t bytes[256]{};
+    constexpr ByteSpread()
+    {
+        for (int v = 0; v < 256; ++v)
+            for (int i = 0; i < 8; ++i)
+                if (v & (1 << i)) bytes[v] |= uint64_t{1} << (8 * i);
+    }
+};
+constexpr ByteSpread kSpread;
+
+// Writes bit rows into the module buffer, eight modules a store. A store may run
+// past the row's end into the next row, which is written after it, or into the
+// spare rows, which it leaves at 0 as the rows hold nothing beyond n.
+void WriteRows(const std::vector<QRBits>& rows, int32_t n, uint8_t* modules)
+{
+    const int32_t stride = n + 3;
+    for (int32_t y = 0; y < n; ++y) {
+        const QRBits& row = rows[static_cast<size_t>(y)];
+        uint8_t* out = modules + y * stride;
+        for (int32_t x = 0; x < n; x += 8) {
+            const uint8_t eight = static_cast<uint8_t>(row.w[x >> 6] >> (x & 63));
+            std::memcpy(out + x, &kSpread.bytes[eight], 8);
+        }
     }
 }
 
@@ -43,35 +186,9 @@ void WriteFormat(uint8_t* m, int32_t n, int32_t level, int32_t mask)
     for (const FormatCell& c : FormatCells(n)) m[c.y * (n + 3) + c.x] = static_cast<uint8_t>((f >> c.bit) & 1);
 }
 
-// Rows of an (n + 3)-stride module buffer of 0 and 1 bytes as bit sets.
-void PackRows(const uint8_t* m, int32_t n, std::vector<QRBits>& rows)
-{
-    const int32_t stride = n + 3;
-    rows.assign(static_cast<size_t>(n), QRBits{});
-    for (int32_t y = 0; y < n; ++y) {
-        const uint8_t* row = m + y * stride;
-        QRBits& bits = rows[static_cast<size_t>(y)];
-        // Eight bytes can always be read: the buffer has three spare columns and rows.
-        for (int32_t x = 0; x < n; x += 8) {
-            uint64_t chunk;
-            std::memcpy(&chunk, row + x, 8);
-            if (n - x < 8) chunk &= (uint64_t{1} << (8 * (n - x))) - 1;
-            const uint64_t packed = (chunk * 0x0102040810204080ull) >> 56;
-            bits.w[x >> 6] |= packed << (x & 63);
-        }
-    }
-}
-
 } // namespace
 
-clsQRCode::clsQRCode() : field_(std::make_shared<clsFiniteField>()), stream_(kStreamBytes)
-{
-    field_->Init(256, 285, 2);
-    // Powers of alpha twice over, so that a sum of two logarithms needs no reduction;
-    // from kLogZero on, zeros stand for a zero factor.
-    exp_.fill(0);
-    for (int32_t i = 0; i < 510; ++i) exp_[static_cast<size_t>(i)] = static_cast<uint8_t>(field_->Exp(i));
-}
+clsQRCode::clsQRCode() : stream_(kStreamBytes) {}
 
 clsQRCode::~clsQRCode() = default;
 
@@ -82,97 +199,52 @@ QRLayout& clsQRCode::Layout(int32_t version)
     return *slot;
 }
 
-void clsQRCode::EncodeBlocks(const uint8_t* dataCodewords, int32_t version, int32_t level, uint8_t* message)
+int32_t clsQRCode::ChooseVersion(const uint8_t* data, int32_t count, int32_t version, int32_t level)
 {
-    const int32_t C = DataCodewords(version, level);
-    const int32_t nb = EcBlockCount(version, level);
-    const int32_t e = EcCodewordsPerBlock(version, level);
-    const int32_t L = (nb + C - 1) / nb;
-    const int32_t s = (C % nb == 0) ? 0 : nb - C % nb;
-
-    if (!coder_) coder_ = std::make_unique<clsReedSolomon>();
-    coder_->Init(L, e, field_, 0, 0);
-
-    uint8_t generator[32] = {};
-    for (int32_t i = 0; i < e; ++i) generator[i] = static_cast<uint8_t>(coder_->GeneratorCoefficient(e - 1 - i));
-
-    if (C * e <= 1500) {
-        // Few codewords: multiply through the logarithm tables, no product rows.
-        int32_t logGenerator[32];
-        for (int32_t i = 0; i < e; ++i) logGenerator[i] = generator[i] ? field_->Log(generator[i]) : kLogZero;
-        const uint8_t* next = dataCodewords;
-        for (int32_t j = 0; j < nb; ++j) {
-            const int32_t k = (j < s) ? L - 1 : L;
-            uint8_t rem[33] = {};
-            for (int32_t t = 0; t < k; ++t) {
-                const uint8_t d = next[t];
-                message[(t < L - 1) ? j + t * nb : (L - 1) * nb + (j - s)] = d;
-                const uint8_t factor = d ^ rem[0];
-                std::memmove(rem, rem + 1, 32);
-                if (factor == 0) continue;
-                const int32_t logFactor = field_->Log(factor);
-                for (int32_t i = 0; i < e; ++i) rem[i] ^= exp_[static_cast<size_t>(logFactor + logGenerator[i])];
-            }
-            next += k;
-            for (int32_t t = 0; t < e; ++t) message[C + j + t * nb] = rem[t];
-        }
-        return;
+    // The fit tests compare data bits with the capacity: a terminator that does
+    // not fit is cut short, as the standard allows.
+    if (version >= 1 && version <= 40)
+        return Plan(data, count, version, &modes_) <= 8 * DataCodewords(version, level) ? version : 0;
+    // One search serves a whole group of versions; groups that cannot hold even the
+    // cheapest conceivable stream are not searched.
+    for (int g = 0; g < 3; ++g) {
+        if (g < 2 && MinimumDataBits(data, count, kFirstVersion[g]) > 8 * DataCodewords(kLastVersion[g], level))
+            continue;
+        const int32_t dataBits = Plan(data, count, kFirstVersion[g], &modes_);
+        for (int32_t v = kFirstVersion[g]; v <= kLastVersion[g]; ++v)
+            if (dataBits <= 8 * DataCodewords(v, level)) return v;
     }
+    return 0;
+}
 
-    // Product rows: row u holds u * g(e-1-i) for i = 0 .. e-1, so one row XOR per
-    // data codeword advances the division by the monic generator. Row 1 is the
-    // generator itself, rows 2^b follow by doubling, the rest by linearity.
-    uint64_t product[256][4];
-    std::memset(product[0], 0, sizeof product[0]);
-    std::memcpy(product[1], generator, sizeof generator);
-    for (int b = 1; b < 8; ++b)
-        for (int w = 0; w < 4; ++w) product[1 << b][w] = TimesX(product[1 << (b - 1)][w]);
-    for (int u = 3; u < 256; ++u) {
-        const int low = u & -u;
-        if (low == u) continue;
-        for (int w = 0; w < 4; ++w) product[u][w] = product[u ^ low][w] ^ product[low][w];
-    }
-
-    const uint8_t* next = dataCodewords;
-    for (int32_t j = 0; j < nb; ++j) {
-        const int32_t k = (j < s) ? L - 1 : L;
-        uint64_t rem[4] = {0, 0, 0, 0}; // remainder, highest power in the lowest byte
-        for (int32_t t = 0; t < k; ++t) {
-            const uint8_t d = next[t];
-            const int32_t p = (t < L - 1) ? j + t * nb : (L - 1) * nb + (j - s);
-            message[p] = d;
-            const uint8_t factor = d ^ static_cast<uint8_t>(rem[0]);
-            rem[0] = (rem[0] >> 8) | (rem[1] << 56);
-            rem[1] = (rem[1] >> 8) | (rem[2] << 56);
-            rem[2] = (rem[2] >> 8) | (rem[3] << 56);
-            rem[3] >>= 8;
-            const uint64_t* row = product[factor];
-            rem[0] ^= row[0];
-            rem[1] ^= row[1];
-            rem[2] ^= row[2];
-            rem[3] ^= row[3];
+void clsQRCode::WriteDataCodewords(const uint8_t* data, int32_t count, int32_t version, int32_t level)
+{
+    uint8_t* stream = stream_.data();
+    const int32_t capacity = 8 * DataCodewords(version, level);
+    const int32_t end = WriteSegments(stream, data, count, version, modes_); // terminator included
+    // Pad pattern 1110 1100 0001 0001 from the bit after the terminator.
+    if (end < capacity) {
+        QRBitWriter pad(stream, end);
+        for (int32_t left = capacity - end; left > 0; left -= 16) {
+            const int take = left < 16 ? static_cast<int>(left) : 16;
+            pad.Put(0xEC11u >> (16 - take), take);
         }
-        next += k;
-        uint8_t check[32];
-        std::memcpy(check, rem, sizeof check);
-        for (int32_t t = 0; t < e; ++t) message[C + j + t * nb] = check[t];
+        pad.Flush();
     }
 }
 
-int32_t clsQRCode::ChooseMask(QRLayout& layout, const std::vector<uint8_t>& unmaskedSymbol, int32_t level)
+int32_t clsQRCode::ChooseMask(const QRLayout& layout, const std::vector<QRBits>& dataRows,
+                              const std::vector<QRBits>& dataColumns, int32_t level) const
 {
     const int32_t n = layout.n;
-    std::vector<QRBits> base, baseColumns, rows(static_cast<size_t>(n)), columns(static_cast<size_t>(n));
-    PackRows(unmaskedSymbol.data(), n, base);
-    TransposeBits(base, baseColumns, n);
+    std::vector<QRBits> rows(static_cast<size_t>(n)), columns(static_cast<size_t>(n));
     const auto cells = FormatCells(n);
     int32_t best = 0, bestScore = 0;
     for (int32_t mask = 0; mask < 8; ++mask) {
-        const std::vector<QRBits>& maskRows = layout.MaskRows(mask);
-        const std::vector<QRBits>& maskColumns = layout.MaskColumns(mask);
         for (int32_t i = 0; i < n; ++i) {
-            rows[static_cast<size_t>(i)] = base[static_cast<size_t>(i)] ^ maskRows[static_cast<size_t>(i)];
-            columns[static_cast<size_t>(i)] = baseColumns[static_cast<size_t>(i)] ^ maskColumns[static_cast<size_t>(i)];
+            const size_t k = static_cast<size_t>(i);
+            rows[k] = layout.darkRows[k] ^ dataRows[k] ^ (MaskRow(mask, i) & layout.freeRows[k]);
+            columns[k] = layout.darkColumns[k] ^ dataColumns[k] ^ (MaskColumn(mask, i) & layout.freeColumns[k]);
         }
         const int32_t f = FormatBits(level, mask);
         for (const FormatCell& c : cells)
@@ -189,6 +261,30 @@ int32_t clsQRCode::ChooseMask(QRLayout& layout, const std::vector<uint8_t>& unma
     return best;
 }
 
+void clsQRCode::BuildModules(QRSymbol& symbol, int32_t mask)
+{
+    const QRLayout& layout = Layout(symbol.version);
+    const int32_t n = layout.n;
+    std::vector<QRBits> dataColumns(static_cast<size_t>(n)), dataRows;
+    layout.PlaceMessage(symbol.codewords, dataColumns);
+    TransposeBits(dataColumns, dataRows, n);
+
+    if (autoMask_) mask = ChooseMask(layout, dataRows, dataColumns, symbol.level);
+    else if (mask < 0 || mask > 7) mask = 0;
+
+    // Function patterns, then the masked message bits in the free modules.
+    for (int32_t y = 0; y < n; ++y) {
+        const size_t k = static_cast<size_t>(y);
+        dataRows[k] = layout.darkRows[k] ^ dataRows[k] ^ (MaskRow(mask, y) & layout.freeRows[k]);
+    }
+    symbol.size = n;
+    symbol.stride = layout.stride;
+    symbol.mask = mask;
+    symbol.modules.assign(static_cast<size_t>(layout.stride * layout.stride), 0);
+    WriteRows(dataRows, n, symbol.modules.data());
+    WriteFormat(symbol.modules.data(), n, symbol.level, mask);
+}
+
 std::optional<QRSymbol> clsQRCode::EncodeSymbol(std::span<const uint8_t> bytes, int32_t version, int32_t level,
                                                 int32_t mask)
 {
@@ -198,75 +294,15 @@ std::optional<QRSymbol> clsQRCode::EncodeSymbol(std::span<const uint8_t> bytes, 
     const uint8_t* data = bytes.data();
     const int32_t count = static_cast<int32_t>(bytes.size());
 
-    // Version choice: one search serves a whole group of versions; groups that
-    // cannot hold even the cheapest conceivable stream are not searched.
-    int32_t chosen = 0;
-    if (version == 0 || version > 40) {
-        for (int g = 0; g < 3 && chosen == 0; ++g) {
-            if (g < 2 && MinimumDataBits(data, count, kFirstVersion[g]) > 8 * DataCodewords(kLastVersion[g], level))
-                continue;
-            const int32_t bits = Plan(data, count, kFirstVersion[g], &modes_) + 4;
-            for (int32_t v = kFirstVersion[g]; v <= kLastVersion[g]; ++v)
-                if (bits - 4 <= 8 * DataCodewords(v, level)) {
-                    chosen = v;
-                    break;
-                }
-        }
-        if (chosen == 0) return std::nullopt;
-    } else {
-        chosen = version;
-        if (Plan(data, count, chosen, &modes_) > 8 * DataCodewords(chosen, level)) return std::nullopt;
-    }
-
-    const int32_t C = DataCodewords(chosen, level);
-    uint8_t* stream = stream_.data();
-    const int32_t D = count > 0 ? WriteSegments(stream, data, count, chosen, modes_) : (stream[0] = 0, 4);
-
-    // Pad pattern 1110 1100 0001 0001 from the bit after the terminator.
-    if (D < 8 * C) {
-        QRBitWriter pad(stream, D);
-        for (int32_t left = 8 * C - D; left > 0; left -= 16) {
-            const int take = left < 16 ? static_cast<int>(left) : 16;
-            pad.Put(0xEC11u >> (16 - take), take);
-        }
-        pad.Flush();
-    }
+    const int32_t chosen = ChooseVersion(data, count, version, level);
+    if (chosen == 0) return std::nullopt;
+    WriteDataCodewords(data, count, chosen, level);
 
     QRSymbol symbol;
     symbol.version = chosen;
     symbol.level = level;
-    const int32_t total = TotalCodewords(chosen);
-    symbol.codewords.resize(static_cast<size_t>(total));
-    EncodeBlocks(stream, chosen, level, symbol.codewords.data());
-
-    QRLayout& layout = Layout(chosen);
-    const int32_t n = layout.n;
-    symbol.size = n;
-    symbol.stride = layout.stride;
-    if (autoMask_) {
-        std::vector<uint8_t> plain = layout.unmasked;
-        FlipDataBits(plain.data(), layout.order.data(), symbol.codewords.data(), total);
-        mask = ChooseMask(layout, plain, level);
-        const std::vector<uint8_t>& masked = layout.Masked(mask);
-        symbol.modules.resize(masked.size());
-        // Eight modules at a time: the template with the data bits of the free modules.
-        const size_t size = masked.size();
-        size_t i = 0;
-        for (; i + 8 <= size; i += 8) {
-            uint64_t m, p, f;
-            std::memcpy(&m, masked.data() + i, 8);
-            std::memcpy(&p, plain.data() + i, 8);
-            std::memcpy(&f, layout.free.data() + i, 8);
-            m ^= p & f;
-            std::memcpy(symbol.modules.data() + i, &m, 8);
-        }
-        for (; i < size; ++i) symbol.modules[i] = masked[i] ^ (plain[i] & layout.free[i]);
-    } else {
-        if (mask < 0 || mask > 7) mask = 0;
-        symbol.modules = layout.Masked(mask);
-        FlipDataBits(symbol.modules.data(), layout.order.data(), symbol.codewords.data(), total);
-    }
-    symbol.mask = mask;
-    WriteFormat(symbol.modules.data(), n, level, mask);
+    symbol.codewords.resize(static_cast<size_t>(TotalCodewords(chosen)));
+    EncodeBlocks(stream_.data(), chosen, level, symbol.codewords.data());
+    BuildModules(symbol, mask);
     return symbol;
 }

@@ -6,8 +6,6 @@
 #include <span>
 #include <vector>
 
-#include "clsFiniteField.h"
-#include "clsReedSolomon.h"
 #include "QRBits.h"
 
 // Error-correction levels as the encoder numbers them; anything else means M.
@@ -93,17 +91,14 @@ public:
     // The mode chosen for every byte (what BuildBitStream writes); empty beyond kMaxInputBytes.
     std::vector<SegmentMode> PlanSegments(std::span<const uint8_t> data, int32_t version) const;
 
-    // Matrix steps. matrix is an (n+3)-square module buffer for DrawFunctionPatterns;
-    // an n-square data matrix for ApplyMask.
+    // Marks the function modules of a version in a zeroed (n+3)-square buffer:
+    // 1 dark, 2 light or reserved, free modules stay 0.
     static void DrawFunctionPatterns(uint8_t* matrix, int32_t version);
-    static int32_t ApplyMask(uint8_t* matrix, int32_t n, int32_t mask);
     static int32_t BchRemainder(int32_t value, int32_t generator, int32_t topBit, int32_t steps);
     static int32_t FormatBits(int32_t level, int32_t mask);
     static int32_t VersionBits(int32_t version);
     // ISO/IEC 18004 penalty score (rules N1..N4) of a finished symbol.
     static int32_t PenaltyScore(const QRSymbol& symbol);
-
-    const clsFiniteField& Field() const { return *field_; }
 
 private:
     struct PlanCell {
@@ -111,23 +106,28 @@ private:
         int32_t cost;
         int32_t run;
     };
+    // Data bits (terminator not counted) of the cheapest segmentation for the
+    // version's group; with modes, the mode of every byte. count <= kMaxInputBytes.
     int32_t Plan(const uint8_t* data, int32_t count, int32_t version, std::vector<uint8_t>* modes) const;
+    int32_t PlanSearch(const uint8_t* data, int32_t count, int32_t version) const;
+    void TraceModes(int32_t count, int32_t lastMode, std::vector<uint8_t>& modes) const;
     static int32_t WriteSegments(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,
                                  const std::vector<uint8_t>& modes);
     // A bound no segmentation goes below, to skip version groups that cannot fit.
     int32_t MinimumDataBits(const uint8_t* data, int32_t count, int32_t version) const;
-    void EncodeBlocks(const uint8_t* dataCodewords, int32_t version, int32_t level, uint8_t* message);
+    // The smallest fitting version (or the caller's, if it fits), 0 for none;
+    // leaves the chosen segmentation in modes_.
+    int32_t ChooseVersion(const uint8_t* data, int32_t count, int32_t version, int32_t level);
+    void WriteDataCodewords(const uint8_t* data, int32_t count, int32_t version, int32_t level);
     QRLayout& Layout(int32_t version);
-    int32_t ChooseMask(QRLayout& layout, const std::vector<uint8_t>& unmaskedSymbol, int32_t level);
+    void BuildModules(QRSymbol& symbol, int32_t mask);
+    int32_t ChooseMask(const QRLayout& layout, const std::vector<QRBits>& dataRows,
+                       const std::vector<QRBits>& dataColumns, int32_t level) const;
 
     bool kanjiMode_ = false;
     bool autoMask_ = false;
-    std::shared_ptr<clsFiniteField> field_;
-    std::unique_ptr<clsReedSolomon> coder_;
-    mutable std::vector<PlanCell> plan_; // per-call scratch, kept to avoid reallocations
+    mutable std::vector<PlanCell> plan_; // scratch kept between calls to avoid reallocations
     std::vector<uint8_t> modes_;
     std::vector<uint8_t> stream_;
     std::array<std::unique_ptr<QRLayout>, 40> layouts_;
-    static constexpr int32_t kLogZero = 510;
-    std::array<uint8_t, 510 + 256> exp_{};
 };

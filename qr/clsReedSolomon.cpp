@@ -17,7 +17,6 @@ bool clsReedSolomon::Init(int32_t dataLength, int32_t ecLength, std::shared_ptr<
     dataLength_ = dataLength;
     ecLength_ = ecLength;
     generatorBase_ = generatorBase;
-    firstRoot_ = firstRoot;
 
     // b^c by square and multiply.
     int32_t product = (firstRoot & 1) ? generatorBase : 1;

@@ -12,13 +12,9 @@ class clsReedSolomon {
 public:
     static constexpr int kMaxLength = 1024;
 
-    std::shared_ptr<const clsFiniteField> Field() const { return field_; }
-    void SetField(std::shared_ptr<const clsFiniteField> field) { field_ = std::move(field); }
     int32_t GeneratorBase() const { return generatorBase_; }
-    void SetGeneratorBase(int32_t base) { generatorBase_ = base; }
     int32_t DataLength() const { return dataLength_; }
     int32_t EcLength() const { return ecLength_; }
-    int32_t FirstRoot() const { return firstRoot_; }
     int32_t GeneratorCoefficient(int i) const { return generator_[static_cast<size_t>(i)]; }
 
     // Builds g(x) = (x - b^c)(x - b^(c+1))...(x - b^(c+e-1)). A base of 0 takes
@@ -34,6 +30,5 @@ private:
     int32_t dataLength_ = 0;
     int32_t ecLength_ = 0;
     int32_t generatorBase_ = 0;
-    int32_t firstRoot_ = 0;
     std::array<int32_t, kMaxLength> generator_{};
 };

@@ -2,10 +2,13 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "clsFiniteField.h"
 #include "clsQRCode.h"
+#include "clsReedSolomon.h"
 
 namespace {
 
@@ -249,17 +252,36 @@ TEST(Symbol, FunctionPatternsAndPlacement)
 
 TEST(Symbol, MasksAndFormatInformation)
 {
-    const int n = 21;
-    std::vector<uint8_t> d(n * n, 0);
-    EXPECT_EQ(clsQRCode::ApplyMask(d.data(), n, 1), 1);
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) EXPECT_EQ(d[static_cast<size_t>(y * n + x)], y % 2 == 0 ? 1 : 0);
-    clsQRCode::ApplyMask(d.data(), n, 1);
-    EXPECT_EQ(d, std::vector<uint8_t>(n * n, 0));
-    EXPECT_EQ(clsQRCode::ApplyMask(d.data(), n, 8), 0);
-    EXPECT_EQ(clsQRCode::ApplyMask(d.data(), n, -1), 0);
-    EXPECT_EQ(clsQRCode::ApplyMask(d.data(), n, 2147483647), 0);
-    EXPECT_EQ(clsQRCode::ApplyMask(d.data(), n, 7), 7);
+    // The mask conditions of ISO/IEC 18004 Table 10, x the column and y the row.
+    const std::function<bool(int, int)> conditions[8] = {
+        [](int x, int y) { return (x + y) % 2 == 0; },
+        [](int, int y) { return y % 2 == 0; },
+        [](int x, int) { return x % 3 == 0; },
+        [](int x, int y) { return (x + y) % 3 == 0; },
+        [](int x, int y) { return (y / 2 + x / 3) % 2 == 0; },
+        [](int x, int y) { return (x * y) % 2 + (x * y) % 3 == 0; },
+        [](int x, int y) { return ((x * y) % 2 + (x * y) % 3) % 2 == 0; },
+        [](int x, int y) { return ((x + y) % 2 + (x * y) % 3) % 2 == 0; },
+    };
+    // Two masks of the same data differ exactly where one of the conditions holds,
+    // in the free modules of every version size class.
+    for (int version : {1, 7, 22, 40}) {
+        clsQRCode q;
+        const int n = clsQRCode::SymbolSize(version);
+        std::vector<uint8_t> cells(static_cast<size_t>((n + 3) * (n + 3)), 0);
+        clsQRCode::DrawFunctionPatterns(cells.data(), version);
+        const auto base = Encode(q, "mask", version, EcQ, 0);
+        for (int mask = 1; mask < 8; ++mask) {
+            const auto s = Encode(q, "mask", version, EcQ, mask);
+            ASSERT_TRUE(s);
+            int wrong = 0;
+            for (int y = 0; y < n; ++y)
+                for (int x = 0; x < n; ++x)
+                    if (cells[static_cast<size_t>(y * (n + 3) + x)] == 0)
+                        wrong += (s->Dark(x, y) != base->Dark(x, y)) != (conditions[mask](x, y) != conditions[0](x, y));
+            EXPECT_EQ(wrong, 0) << "version " << version << " mask " << mask;
+        }
+    }
 
     clsQRCode q;
     for (int mask = 0; mask < 8; ++mask) {
