@@ -65,7 +65,17 @@ bool clsQRCode::IsKanjiPair(int32_t first, int32_t second)
     return first == 0xEB && second <= 0xBF;
 }
 
-int32_t clsQRCode::Plan(const uint8_t* data, int32_t count, int32_t version, std::vector<uint8_t>* modes) const
+clsQRCode::Census clsQRCode::TakeCensus(const uint8_t* data, int32_t count) const
+{
+    Census census;
+    for (int32_t i = 0; i < count; ++i) ++census.classes[kClasses.cls[data[i]]];
+    for (int32_t i = 1; kanjiMode_ && i < count && !census.kanjiPair; ++i)
+        census.kanjiPair = IsKanjiPair(data[i - 1], data[i]);
+    return census;
+}
+
+int32_t clsQRCode::Plan(const uint8_t* data, int32_t count, int32_t version, std::vector<uint8_t>* modes,
+                        const Census& census) const
 {
     const Group g = GroupFor(version);
     if (count <= 0) {
@@ -75,14 +85,8 @@ int32_t clsQRCode::Plan(const uint8_t* data, int32_t count, int32_t version, std
 
     // Inputs of a single class need no search: the search is known to end in one
     // mode (split only where the count field is full), so its cost is a formula.
-    bool allBytes = true, allDigits = true;
-    for (int32_t i = 0; i < count; ++i) {
-        const uint8_t c = kClasses.cls[data[i]];
-        allBytes &= c == 0;
-        allDigits &= c == 1;
-    }
-    if (allBytes && kanjiMode_)
-        for (int32_t i = 1; i < count && allBytes; ++i) allBytes = !IsKanjiPair(data[i - 1], data[i]);
+    const bool allBytes = census.classes[0] == count && !census.kanjiPair;
+    const bool allDigits = census.classes[1] == count;
     if (allBytes) {
         if (modes) modes->assign(static_cast<size_t>(count), kByte);
         const int32_t segments = (count + g.limit[kByte] - 1) / g.limit[kByte];
@@ -178,7 +182,8 @@ std::vector<SegmentMode> clsQRCode::PlanSegments(std::span<const uint8_t> data, 
     std::vector<SegmentMode> result;
     if (data.empty() || data.size() > kMaxInputBytes) return result;
     std::vector<uint8_t> modes;
-    Plan(data.data(), static_cast<int32_t>(data.size()), version, &modes);
+    const int32_t count = static_cast<int32_t>(data.size());
+    Plan(data.data(), count, version, &modes, TakeCensus(data.data(), count));
     result.reserve(modes.size());
     for (uint8_t m : modes) result.push_back(static_cast<SegmentMode>(m));
     return result;
@@ -193,9 +198,10 @@ int32_t clsQRCode::BuildBitStream(uint8_t* bits, std::span<const uint8_t> data, 
         if (bits) bits[0] &= 0x0F;
         return 4;
     }
-    if (sizeOnly) return Plan(bytes, count, version, nullptr) + 4;
+    const Census census = TakeCensus(bytes, count);
+    if (sizeOnly) return Plan(bytes, count, version, nullptr, census) + 4;
     std::vector<uint8_t> modes;
-    Plan(bytes, count, version, &modes);
+    Plan(bytes, count, version, &modes, census);
     return WriteSegments(bits, bytes, count, version, modes);
 }
 
@@ -216,7 +222,7 @@ int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t cou
         case kByte:
             out.Put(0x4, 4);
             out.Put(static_cast<uint32_t>(len), g.width[kByte]);
-            for (int32_t i = 0; i < len; ++i) out.Put(p[i], 8);
+            out.PutBytes(p, len);
             break;
         case kNumeric: {
             out.Put(0x1, 4);
@@ -255,15 +261,12 @@ int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t cou
     return out.Flush();
 }
 
-int32_t clsQRCode::MinimumDataBits(const uint8_t* data, int32_t count, int32_t version) const
+int32_t clsQRCode::MinimumDataBits(const Census& census, int32_t version)
 {
-    if (count <= 0) return 0;
     // Sixths of a bit per byte: Numeric 10/3, Alphanumeric 11/2, Byte 8, or 13/2
     // for a byte that may be half of a Kanji character.
-    int32_t classes[3] = {0, 0, 0};
-    for (int32_t i = 0; i < count; ++i) ++classes[kClasses.cls[data[i]]];
-    bool kanji = false;
-    for (int32_t i = 1; kanjiMode_ && i < count && !kanji; ++i) kanji = IsKanjiPair(data[i - 1], data[i]);
-    const int64_t sixths = int64_t{classes[0]} * (kanji ? 39 : 48) + int64_t{classes[1]} * 20 + int64_t{classes[2]} * 33;
+    const int64_t sixths = int64_t{census.classes[0]} * (census.kanjiPair ? 39 : 48) +
+                           int64_t{census.classes[1]} * 20 + int64_t{census.classes[2]} * 33;
+    if (sixths == 0) return 0;
     return 4 + GroupFor(version).k + 6 + static_cast<int32_t>(sixths / 6);
 }

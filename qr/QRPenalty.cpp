@@ -4,7 +4,7 @@
 
 namespace {
 
-void Transpose64(uint64_t a[64])
+[[gnu::always_inline]] inline void Transpose64(uint64_t a[64])
 {
     uint64_t m = 0x00000000FFFFFFFFull;
     for (int j = 32; j != 0; j >>= 1, m ^= m << j)
@@ -22,58 +22,58 @@ template <int W>
 struct Line {
     uint64_t w[W];
 
-    static Line From(const QRBits& b)
+    [[gnu::always_inline]] static Line From(const QRBits& b)
     {
         Line l;
         for (int i = 0; i < W; ++i) l.w[i] = b.w[i];
         return l;
     }
-    bool Get(int i) const { return i >= 0 && i < 64 * W && ((w[i >> 6] >> (i & 63)) & 1); }
+    [[gnu::always_inline]] bool Get(int i) const { return i >= 0 && i < 64 * W && ((w[i >> 6] >> (i & 63)) & 1); }
     // result[i] = this[i + k], light beyond the end (0 < k < 64).
-    Line Down(int k) const
+    [[gnu::always_inline]] Line Down(int k) const
     {
         Line r;
         for (int i = 0; i < W; ++i) r.w[i] = (w[i] >> k) | (i + 1 < W ? w[i + 1] << (64 - k) : 0);
         return r;
     }
     // result[i] = this[i - k], light before the start.
-    Line Up(int k) const
+    [[gnu::always_inline]] Line Up(int k) const
     {
         Line r;
         for (int i = 0; i < W; ++i) r.w[i] = (w[i] << k) | (i > 0 ? w[i - 1] >> (64 - k) : 0);
         return r;
     }
-    Line operator&(const Line& o) const
+    [[gnu::always_inline]] Line operator&(const Line& o) const
     {
         Line r;
         for (int i = 0; i < W; ++i) r.w[i] = w[i] & o.w[i];
         return r;
     }
-    Line operator|(const Line& o) const
+    [[gnu::always_inline]] Line operator|(const Line& o) const
     {
         Line r;
         for (int i = 0; i < W; ++i) r.w[i] = w[i] | o.w[i];
         return r;
     }
-    Line operator^(const Line& o) const
+    [[gnu::always_inline]] Line operator^(const Line& o) const
     {
         Line r;
         for (int i = 0; i < W; ++i) r.w[i] = w[i] ^ o.w[i];
         return r;
     }
-    Line operator~() const
+    [[gnu::always_inline]] Line operator~() const
     {
         Line r;
         for (int i = 0; i < W; ++i) r.w[i] = ~w[i];
         return r;
     }
-    bool Any() const
+    [[gnu::always_inline]] bool Any() const
     {
         uint64_t any = 0;
         for (int i = 0; i < W; ++i) any |= w[i];
         return any != 0;
     }
-    int Count() const
+    [[gnu::always_inline]] int Count() const
     {
         int c = 0;
         for (int i = 0; i < W; ++i) c += __builtin_popcountll(w[i]);
@@ -177,7 +177,14 @@ template <int W>
 
 } // namespace
 
-void TransposeBits(const std::vector<QRBits>& rows, std::vector<QRBits>& columns, int32_t n)
+// With GCC, built for three instruction sets (AVX2, popcount, plain), picked at load time.
+#if defined(__GNUC__) && !defined(__clang__)
+#define VORLANE_INSTRUCTION_CLONES [[gnu::target_clones("arch=haswell", "popcnt", "default")]]
+#else
+#define VORLANE_INSTRUCTION_CLONES
+#endif
+
+VORLANE_INSTRUCTION_CLONES void TransposeBits(const std::vector<QRBits>& rows, std::vector<QRBits>& columns, int32_t n)
 {
     columns.assign(static_cast<size_t>(n), QRBits{});
     const int blocks = (n + 63) / 64;
@@ -195,13 +202,6 @@ void TransposeBits(const std::vector<QRBits>& rows, std::vector<QRBits>& columns
             }
         }
 }
-
-// With GCC, built for three instruction sets (AVX2, popcount, plain), picked at load time.
-#if defined(__GNUC__) && !defined(__clang__)
-#define VORLANE_INSTRUCTION_CLONES [[gnu::target_clones("arch=haswell", "popcnt", "default")]]
-#else
-#define VORLANE_INSTRUCTION_CLONES
-#endif
 
 VORLANE_INSTRUCTION_CLONES int32_t PenaltyFromBits(const std::vector<QRBits>& rows, const std::vector<QRBits>& cols,
                                                    int32_t n)

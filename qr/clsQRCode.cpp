@@ -15,6 +15,7 @@ constexpr int32_t kStreamBytes = 4096; // the 3706 codewords of version 40 and a
 constexpr int32_t kFirstVersion[3] = {1, 10, 27};
 constexpr int32_t kLastVersion[3] = {9, 26, 40};
 constexpr int32_t kMaxCheckCodewords = 30; // per block, in every version and level
+constexpr int32_t kMaxBlocks = 81;         // 40-H
 
 // GF(256) with polynomial 0x11D: powers of 2 and their logarithms.
 struct FieldTables {
@@ -81,26 +82,25 @@ const ProductRows& ProductsFor(int32_t e)
     return *tables[e];
 }
 
-// The check codewords of B blocks of L data codewords at once (transmission
-// order, e of them in each check[b]), so that the B divisions overlap: each one is
-// a chain of dependent table reads. A block that starts one codeword late (a
-// short block) is divided with a leading zero, which leaves its remainder alone.
-template <int B>
-void CheckCodewords(const ProductRows& products, const uint8_t* const data[B], const int32_t late[B], int32_t L,
-                    uint8_t check[][32])
-{
-    uint64_t rem[B][4] = {}; // remainders, highest power in the lowest byte
-    for (int32_t t = 0; t < L; ++t)
-        for (int b = 0; b < B; ++b) {
-            const uint8_t d = t < late[b] ? 0 : data[b][t - late[b]];
-            const uint64_t* row = products.row[d ^ static_cast<uint8_t>(rem[b][0])];
-            rem[b][0] = ((rem[b][0] >> 8) | (rem[b][1] << 56)) ^ row[0];
-            rem[b][1] = ((rem[b][1] >> 8) | (rem[b][2] << 56)) ^ row[1];
-            rem[b][2] = ((rem[b][2] >> 8) | (rem[b][3] << 56)) ^ row[2];
-            rem[b][3] = (rem[b][3] >> 8) ^ row[3];
-        }
-    for (int b = 0; b < B; ++b) std::memcpy(check[b], rem[b], 32);
-}
+// A remainder of the division by the generator, highest power in the lowest
+// byte; each data codeword advances it by one table row.
+struct Remainder {
+    uint64_t w0 = 0, w1 = 0, w2 = 0, w3 = 0;
+
+    [[gnu::always_inline]] void Step(const ProductRows& products, uint8_t codeword)
+    {
+        const uint64_t* row = products.row[codeword ^ static_cast<uint8_t>(w0)];
+        w0 = ((w0 >> 8) | (w1 << 56)) ^ row[0];
+        w1 = ((w1 >> 8) | (w2 << 56)) ^ row[1];
+        w2 = ((w2 >> 8) | (w3 << 56)) ^ row[2];
+        w3 = (w3 >> 8) ^ row[3];
+    }
+    void Store(uint8_t check[32]) const
+    {
+        const uint64_t words[4] = {w0, w1, w2, w3};
+        std::memcpy(check, words, 32);
+    }
+};
 
 // The blocks of a version and level: the first `shortBlocks` carry L - 1 data
 // codewords, the others L.
@@ -125,30 +125,45 @@ struct BlockShape {
 };
 
 // Splits the data codewords into blocks, adds each block's check codewords and
-// interleaves both into message.
+// interleaves both into message. Three blocks are divided side by side: each
+// division is a chain of dependent table reads, and three chains keep the
+// processor busy where one leaves it waiting. A short
+// block is divided with a leading zero codeword, which leaves its remainder 0.
 void EncodeBlocks(const uint8_t* dataCodewords, int32_t version, int32_t level, uint8_t* message)
 {
     const BlockShape shape(version, level);
     const ProductRows& products = ProductsFor(shape.checkPerBlock);
-    constexpr int kTogether = 3;
+    const int32_t L = shape.longLength, nb = shape.blocks;
+    const uint8_t* starts[kMaxBlocks];
+    int32_t late[kMaxBlocks];
     const uint8_t* next = dataCodewords;
-    for (int32_t first = 0; first < shape.blocks; first += kTogether) {
-        const int count = std::min<int32_t>(kTogether, shape.blocks - first);
-        const uint8_t* data[kTogether] = {next, next, next};
-        int32_t late[kTogether] = {0, 0, 0};
-        for (int b = 0; b < count; ++b) {
-            const int32_t j = first + b, k = shape.DataLength(j);
-            for (int32_t t = 0; t < k; ++t) message[shape.DataPosition(j, t)] = next[t];
-            data[b] = next;
-            late[b] = shape.longLength - k;
-            next += k;
-        }
-        uint8_t check[kTogether][32];
-        if (count == kTogether) CheckCodewords<kTogether>(products, data, late, shape.longLength, check);
+    for (int32_t j = 0; j < nb; ++j) {
+        const int32_t k = shape.DataLength(j);
+        for (int32_t t = 0, p = j; t < L - 1; ++t, p += nb) message[p] = next[t];
+        if (k == L) message[shape.DataPosition(j, L - 1)] = next[L - 1];
+        starts[j] = next;
+        late[j] = L - k;
+        next += k;
+    }
+    auto codeword = [&](int32_t j, int32_t t) -> uint8_t { return t >= late[j] ? starts[j][t - late[j]] : 0; };
+    for (int32_t j = 0; j < nb; j += 3) {
+        Remainder r[3];
+        const int32_t group = std::min<int32_t>(3, nb - j);
+        if (group == 3)
+            for (int32_t t = 0; t < L; ++t) {
+                r[0].Step(products, codeword(j, t));
+                r[1].Step(products, codeword(j + 1, t));
+                r[2].Step(products, codeword(j + 2, t));
+            }
         else
-            for (int b = 0; b < count; ++b) CheckCodewords<1>(products, &data[b], &late[b], shape.longLength, &check[b]);
-        for (int b = 0; b < count; ++b)
-            for (int32_t t = 0; t < shape.checkPerBlock; ++t) message[shape.CheckPosition(first + b, t)] = check[b][t];
+            for (int32_t b = 0; b < group; ++b)
+                for (int32_t t = 0; t < L; ++t) r[b].Step(products, codeword(j + b, t));
+        for (int32_t b = 0; b < group; ++b) {
+            uint8_t check[32];
+            r[b].Store(check);
+            for (int32_t t = 0, p = shape.CheckPosition(j + b, 0); t < shape.checkPerBlock; ++t, p += nb)
+                message[p] = check[t];
+        }
     }
 }
 
@@ -203,14 +218,14 @@ int32_t clsQRCode::ChooseVersion(const uint8_t* data, int32_t count, int32_t ver
 {
     // The fit tests compare data bits with the capacity: a terminator that does
     // not fit is cut short, as the standard allows.
+    const Census census = TakeCensus(data, count);
     if (version >= 1 && version <= 40)
-        return Plan(data, count, version, &modes_) <= 8 * DataCodewords(version, level) ? version : 0;
+        return Plan(data, count, version, &modes_, census) <= 8 * DataCodewords(version, level) ? version : 0;
     // One search serves a whole group of versions; groups that cannot hold even the
     // cheapest conceivable stream are not searched.
     for (int g = 0; g < 3; ++g) {
-        if (g < 2 && MinimumDataBits(data, count, kFirstVersion[g]) > 8 * DataCodewords(kLastVersion[g], level))
-            continue;
-        const int32_t dataBits = Plan(data, count, kFirstVersion[g], &modes_);
+        if (g < 2 && MinimumDataBits(census, kFirstVersion[g]) > 8 * DataCodewords(kLastVersion[g], level)) continue;
+        const int32_t dataBits = Plan(data, count, kFirstVersion[g], &modes_, census);
         for (int32_t v = kFirstVersion[g]; v <= kLastVersion[g]; ++v)
             if (dataBits <= 8 * DataCodewords(v, level)) return v;
     }

@@ -106,15 +106,24 @@ private:
         int32_t cost;
         int32_t run;
     };
+    // How many bytes of each class (byte, digit, other alphanumeric), and whether
+    // Kanji mode is on and two bytes form a Kanji character: one pass serves every
+    // version group.
+    struct Census {
+        int32_t classes[3] = {0, 0, 0};
+        bool kanjiPair = false;
+    };
+    Census TakeCensus(const uint8_t* data, int32_t count) const;
     // Data bits (terminator not counted) of the cheapest segmentation for the
     // version's group; with modes, the mode of every byte. count <= kMaxInputBytes.
-    int32_t Plan(const uint8_t* data, int32_t count, int32_t version, std::vector<uint8_t>* modes) const;
+    int32_t Plan(const uint8_t* data, int32_t count, int32_t version, std::vector<uint8_t>* modes,
+                 const Census& census) const;
     int32_t PlanSearch(const uint8_t* data, int32_t count, int32_t version) const;
     void TraceModes(int32_t count, int32_t lastMode, std::vector<uint8_t>& modes) const;
     static int32_t WriteSegments(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,
                                  const std::vector<uint8_t>& modes);
     // A bound no segmentation goes below, to skip version groups that cannot fit.
-    int32_t MinimumDataBits(const uint8_t* data, int32_t count, int32_t version) const;
+    static int32_t MinimumDataBits(const Census& census, int32_t version);
     // The smallest fitting version (or the caller's, if it fits), 0 for none;
     // leaves the chosen segmentation in modes_.
     int32_t ChooseVersion(const uint8_t* data, int32_t count, int32_t version, int32_t level);
