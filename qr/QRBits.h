@@ -7,8 +7,8 @@
 struct QRBits {
     uint64_t w[3] = {0, 0, 0};
 
-    bool Get(int i) const { return (w[i >> 6] >> (i & 63)) & 1; }
-    void Set(int i) { w[i >> 6] |= uint64_t{1} << (i & 63); }
+    constexpr bool Get(int i) const { return (w[i >> 6] >> (i & 63)) & 1; }
+    constexpr void Set(int i) { w[i >> 6] |= uint64_t{1} << (i & 63); }
 
     // result[i] = this[i + k]: moves later modules down to i (0 < k < 64).
     QRBits Down(int k) const

@@ -89,46 +89,7 @@ int FirstWith(const QRBits& b, int p, bool value)
     if (shift > 32 && w < 2) b.w[w + 1] |= v >> (64 - shift);
 }
 
-struct MaskTiles {
-    QRBits rows[8][12];
-    QRBits columns[8][6];
-    MaskTiles()
-    {
-        for (int32_t mask = 0; mask < 8; ++mask)
-            for (int32_t i = 0; i < 192; ++i) {
-                for (int32_t y = 0; y < 12; ++y)
-                    if (MaskBit(mask, i, y)) rows[mask][y].Set(i);
-                for (int32_t x = 0; x < 6; ++x)
-                    if (MaskBit(mask, x, i)) columns[mask][x].Set(i);
-            }
-    }
-};
-
-const MaskTiles& Tiles()
-{
-    static const MaskTiles tiles;
-    return tiles;
-}
-
 } // namespace
-
-bool MaskBit(int32_t mask, int32_t x, int32_t y)
-{
-    switch (mask) {
-    case 0: return (x + y) % 2 == 0;
-    case 1: return y % 2 == 0;
-    case 2: return x % 3 == 0;
-    case 3: return (x + y) % 3 == 0;
-    case 4: return (y / 2 + x / 3) % 2 == 0;
-    case 5: return (x * y) % 2 + (x * y) % 3 == 0;
-    case 6: return ((x * y) % 2 + (x * y) % 3) % 2 == 0;
-    default: return ((x + y) % 2 + (x * y) % 3) % 2 == 0;
-    }
-}
-
-// Every condition depends on x mod 6 and y mod 12 only.
-const QRBits& MaskRow(int32_t mask, int32_t y) { return Tiles().rows[mask][y % 12]; }
-const QRBits& MaskColumn(int32_t mask, int32_t x) { return Tiles().columns[mask][x % 6]; }
 
 std::array<FormatCell, 30> FormatCells(int32_t n)
 {

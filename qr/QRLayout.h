@@ -46,11 +46,41 @@ private:
 };
 
 // 1 where mask pattern `mask` (0..7) inverts module (x, y).
-bool MaskBit(int32_t mask, int32_t x, int32_t y);
-// Mask pattern `mask` along row y, and along column x: the patterns repeat every
-// 6 columns and every 12 rows, so 18 bit sets a mask hold every line.
-const QRBits& MaskRow(int32_t mask, int32_t y);
-const QRBits& MaskColumn(int32_t mask, int32_t x);
+constexpr bool MaskBit(int32_t mask, int32_t x, int32_t y)
+{
+    switch (mask) {
+    case 0: return (x + y) % 2 == 0;
+    case 1: return y % 2 == 0;
+    case 2: return x % 3 == 0;
+    case 3: return (x + y) % 3 == 0;
+    case 4: return (y / 2 + x / 3) % 2 == 0;
+    case 5: return (x * y) % 2 + (x * y) % 3 == 0;
+    case 6: return ((x * y) % 2 + (x * y) % 3) % 2 == 0;
+    default: return ((x + y) % 2 + (x * y) % 3) % 2 == 0;
+    }
+}
+
+// Every condition depends on x mod 6 and y mod 12 only: 12 rows and 6 columns of
+// 192 modules hold a mask's every line, made at compile time.
+struct MaskTiles {
+    QRBits rows[8][12];
+    QRBits columns[8][6];
+    constexpr MaskTiles() : rows{}, columns{}
+    {
+        for (int32_t mask = 0; mask < 8; ++mask)
+            for (int32_t i = 0; i < 192; ++i) {
+                for (int32_t y = 0; y < 12; ++y)
+                    if (MaskBit(mask, i, y)) rows[mask][y].Set(i);
+                for (int32_t x = 0; x < 6; ++x)
+                    if (MaskBit(mask, x, i)) columns[mask][x].Set(i);
+            }
+    }
+};
+inline constexpr MaskTiles kMaskTiles;
+
+// Mask pattern `mask` along row y, and along column x.
+inline const QRBits& MaskRow(int32_t mask, int32_t y) { return kMaskTiles.rows[mask][y % 12]; }
+inline const QRBits& MaskColumn(int32_t mask, int32_t x) { return kMaskTiles.columns[mask][x % 6]; }
 
 // The 15 format modules of both copies: (x, y) and the bit of the format word.
 struct FormatCell {

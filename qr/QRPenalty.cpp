@@ -4,43 +4,64 @@
 
 namespace {
 
-[[gnu::always_inline]] inline void Transpose64(uint64_t a[64])
+// Transposes the Size x Size bit matrix in the low bits of a[0 .. Size-1]
+// (Size 32 or 64): a small symbol needs the smaller, fivefold cheaper block.
+template <int Size>
+[[gnu::always_inline]] inline void TransposeBlock(uint64_t a[64])
 {
-    uint64_t m = 0x00000000FFFFFFFFull;
-    for (int j = 32; j != 0; j >>= 1, m ^= m << j)
-        for (int k = 0; k < 64; k = ((k | j) + 1) & ~j) {
-            const uint64_t t = ((a[k] >> j) ^ a[k | j]) & m;
-            a[k] ^= t << j;
-            a[k | j] ^= t;
-        }
+    uint64_t m = Size == 64 ? 0x00000000FFFFFFFFull : 0x000000000000FFFFull;
+    for (int j = Size / 2; j != 0; j >>= 1, m ^= m << j)
+        for (int base = 0; base < Size; base += 2 * j)
+            for (int k = base; k < base + j; ++k) {
+                const uint64_t t = ((a[k] >> j) ^ a[k + j]) & m;
+                a[k] ^= t << j;
+                a[k + j] ^= t;
+            }
 }
 
-// One line of up to 64 * W modules; a symbol is scored with the fewest words
-// that hold its side (one word up to version 11, two up to version 27), so small
-// symbols do a third of the work of large ones.
-template <int W>
+// Four lines side by side, one in each lane: the penalty rules read every line
+// alike, so four go through the same shifts and masks at once.
+using Lanes = uint64_t __attribute__((vector_size(32)));
+
+[[gnu::always_inline]] inline int PopCount(uint64_t v, int) { return __builtin_popcountll(v); }
+[[gnu::always_inline]] inline int PopCount(const Lanes& v, int lanes)
+{
+    int c = 0;
+    for (int l = 0; l < lanes; ++l) c += __builtin_popcountll(v[l]);
+    return c;
+}
+[[gnu::always_inline]] inline uint64_t LaneOf(uint64_t v, int) { return v; }
+[[gnu::always_inline]] inline uint64_t LaneOf(const Lanes& v, int lane) { return v[lane]; }
+
+// Up to 64 * W modules of one line (T = uint64_t) or of four (T = Lanes); a
+// symbol is scored with the fewest words that hold its side (one word up to
+// version 11, two up to version 27), so small symbols do a third of the work.
+template <class T, int W>
 struct Line {
-    uint64_t w[W];
+    T w[W];
 
     [[gnu::always_inline]] static Line From(const QRBits& b)
     {
         Line l;
-        for (int i = 0; i < W; ++i) l.w[i] = b.w[i];
+        for (int i = 0; i < W; ++i) l.w[i] = T{} + b.w[i];
         return l;
     }
-    [[gnu::always_inline]] bool Get(int i) const { return i >= 0 && i < 64 * W && ((w[i >> 6] >> (i & 63)) & 1); }
+    [[gnu::always_inline]] bool Get(int i) const
+    {
+        return i >= 0 && i < 64 * W && ((LaneOf(w[i >> 6], 0) >> (i & 63)) & 1);
+    }
     // result[i] = this[i + k], light beyond the end (0 < k < 64).
     [[gnu::always_inline]] Line Down(int k) const
     {
         Line r;
-        for (int i = 0; i < W; ++i) r.w[i] = (w[i] >> k) | (i + 1 < W ? w[i + 1] << (64 - k) : 0);
+        for (int i = 0; i < W; ++i) r.w[i] = (w[i] >> k) | (i + 1 < W ? w[i + 1] << (64 - k) : T{});
         return r;
     }
     // result[i] = this[i - k], light before the start.
     [[gnu::always_inline]] Line Up(int k) const
     {
         Line r;
-        for (int i = 0; i < W; ++i) r.w[i] = (w[i] << k) | (i > 0 ? w[i - 1] >> (64 - k) : 0);
+        for (int i = 0; i < W; ++i) r.w[i] = (w[i] << k) | (i > 0 ? w[i - 1] >> (64 - k) : T{});
         return r;
     }
     [[gnu::always_inline]] Line operator&(const Line& o) const
@@ -67,16 +88,18 @@ struct Line {
         for (int i = 0; i < W; ++i) r.w[i] = ~w[i];
         return r;
     }
-    [[gnu::always_inline]] bool Any() const
+    [[gnu::always_inline]] bool Any(int lanes) const
     {
-        uint64_t any = 0;
-        for (int i = 0; i < W; ++i) any |= w[i];
-        return any != 0;
+        T any = w[0];
+        for (int i = 1; i < W; ++i) any |= w[i];
+        uint64_t bits = 0;
+        for (int l = 0; l < lanes; ++l) bits |= LaneOf(any, l);
+        return bits != 0;
     }
-    [[gnu::always_inline]] int Count() const
+    [[gnu::always_inline]] int Count(int lanes) const
     {
         int c = 0;
-        for (int i = 0; i < W; ++i) c += __builtin_popcountll(w[i]);
+        for (int i = 0; i < W; ++i) c += PopCount(w[i], lanes);
         return c;
     }
 };
@@ -85,7 +108,7 @@ struct Line {
 // light s, dark 3s, light s, dark s, counted once for each side that has a light
 // run of 4s next to it and at least s on the other side.
 template <int W>
-int32_t ScaledPatterns(const Line<W>& d, int32_t n, int32_t i)
+int32_t ScaledPatterns(const Line<uint64_t, W>& d, int32_t n, int32_t i)
 {
     auto dark = [&](int32_t p) { return p >= 0 && p < n && d.Get(p); };
     auto lightRun = [&](int32_t p, int32_t step) {
@@ -111,62 +134,90 @@ int32_t ScaledPatterns(const Line<W>& d, int32_t n, int32_t i)
 }
 
 // N1 (runs of five or more) and N3 (1:1:3:1:1 with four light modules on a side)
-// along one line of n modules; outside the line reads as light.
-template <int W>
-[[gnu::always_inline]] inline int32_t LineScore(const Line<W>& d, const Line<W>& pairs, int32_t n)
+// along the first `lanes` lines of d, each of n modules; outside a line reads as
+// light. scaled(lane, i) checks a larger pattern whose middle run starts at i.
+template <class T, int W, class Scaled>
+[[gnu::always_inline]] inline int32_t LineScore(const Line<T, W>& d, const Line<T, W>& pairs, int lanes,
+                                                Scaled&& scaled)
 {
-    const Line<W> d1 = d.Down(1);
-    const Line<W> same = ~(d ^ d1) & pairs; // module i equals module i + 1
-    const Line<W> same2 = same & same.Down(1);
-    const Line<W> five = same2 & same2.Down(2); // modules i .. i+4 alike
-    int32_t score = five.Count() + 2 * (five & ~five.Up(1)).Count();
+    using L = Line<T, W>;
+    const L d1 = d.Down(1);
+    const L same = ~(d ^ d1) & pairs; // module i equals module i + 1
+    const L same2 = same & same.Down(1);
+    const L five = same2 & same2.Down(2); // modules i .. i+4 alike
+    int32_t score = five.Count(lanes) + 2 * (five & ~five.Up(1)).Count(lanes);
 
     // Dark 1, light 1, dark 3, light 1, dark 1 from module i, light at i - 1 and
     // i + 7, and four light modules after it or before it.
-    const Line<W> three = d & d1 & d.Down(2); // modules i .. i+2 dark
-    const Line<W> falling = d & ~d1;          // module i dark, i+1 light
-    const Line<W> rising = ~d & d1;           // module i light, i+1 dark
+    const L three = d & d1 & d.Down(2); // modules i .. i+2 dark
+    const L falling = d & ~d1;          // module i dark, i+1 light
+    const L rising = ~d & d1;           // module i light, i+1 dark
     // Looking back, Up brings in light for the modules before the line; the
     // windows are built so that no module of the line is lost that way.
-    const Line<W> u1 = d.Up(1);
-    const Line<W> ahead2 = d | d1, back2 = d | u1;      // i, i+1 and i-1, i
-    const Line<W> ahead4 = ahead2 | ahead2.Down(2);     // a dark module among i .. i+3
-    const Line<W> back4 = back2 | back2.Up(2);          // a dark module among i-3 .. i
-    const Line<W> lightAfter = ~ahead4.Down(7);         // i+7 .. i+10 light
-    const Line<W> lightBefore = ~back4.Up(1);           // i-4 .. i-1 light
-    const Line<W> core = falling & three.Down(2) & rising.Down(5);
-    const Line<W> edgeBefore = ~u1, edgeAfter = ~d.Down(7);
-    score += 40 * ((core & edgeBefore & lightAfter).Count() + (core & edgeAfter & lightBefore).Count());
+    const L u1 = d.Up(1);
+    const L ahead2 = d | d1, back2 = d | u1;  // i, i+1 and i-1, i
+    const L ahead4 = ahead2 | ahead2.Down(2); // a dark module among i .. i+3
+    const L back4 = back2 | back2.Up(2);      // a dark module among i-3 .. i
+    const L lightAfter = ~ahead4.Down(7);     // i+7 .. i+10 light
+    const L lightBefore = ~back4.Up(1);       // i-4 .. i-1 light
+    const L core = falling & three.Down(2) & rising.Down(5);
+    const L patterns = core & ((~u1 & lightAfter) | (~d.Down(7) & lightBefore));
+    if (patterns.Any(lanes)) {
+        const L both = core & ~u1 & lightAfter & ~d.Down(7) & lightBefore; // counted once a side
+        score += 40 * (patterns.Count(lanes) + both.Count(lanes));
+    }
 
     // Larger scales are rare: find middle runs that could be one, then check them.
-    const Line<W> six = three & three.Down(3) & ~back2.Up(1); // i .. i+5 dark, i-2 and i-1 light
-    if (six.Any()) {
-        const Line<W> d6 = d.Down(6), d7 = d.Down(7), d8 = d.Down(8), u3 = d.Up(3);
-        const Line<W> scale2 = six & ~d6 & ~d7 & d8 & d.Down(9) & u3 & d.Up(4);
-        const Line<W> larger = six & d6 & d7 & d8 & ~u3;
-        const Line<W> candidates = scale2 | larger;
-        for (int w = 0; w < W; ++w)
-            for (uint64_t bits = candidates.w[w]; bits; bits &= bits - 1)
-                score += 40 * ScaledPatterns(d, n, 64 * w + __builtin_ctzll(bits));
+    const L six = three & three.Down(3) & ~back2.Up(1); // i .. i+5 dark, i-2 and i-1 light
+    if (six.Any(lanes)) {
+        const L d6 = d.Down(6), d7 = d.Down(7), d8 = d.Down(8), u3 = d.Up(3);
+        const L scale2 = six & ~d6 & ~d7 & d8 & d.Down(9) & u3 & d.Up(4);
+        const L larger = six & d6 & d7 & d8 & ~u3;
+        const L candidates = scale2 | larger;
+        for (int lane = 0; lane < lanes; ++lane)
+            for (int w = 0; w < W; ++w)
+                for (uint64_t bits = LaneOf(candidates.w[w], lane); bits; bits &= bits - 1)
+                    score += 40 * scaled(lane, 64 * w + __builtin_ctzll(bits));
     }
     return score;
 }
 
 template <int W>
-[[gnu::always_inline]] inline int32_t Score(const std::vector<QRBits>& rows, const std::vector<QRBits>& columns, int32_t n)
+[[gnu::always_inline]] inline int32_t Score(const std::vector<QRBits>& rows, const std::vector<QRBits>& columns,
+                                            int32_t n)
 {
-    const Line<W> pairs = Line<W>::From(QRBits::First(n - 1));
+    using One = Line<uint64_t, W>;
+    using Four = Line<Lanes, W>;
+    const QRBits pairBits = QRBits::First(n - 1);
+    const One pairs = One::From(pairBits);
+    const Four pairs4 = Four::From(pairBits);
     int32_t score = 0;
+
+    // N1 and N3 on every row and column, four lines at a time.
+    const int32_t lines = 2 * n;
+    auto line = [&](int32_t i) -> const QRBits& {
+        i = i < lines ? i : lines - 1;
+        return i < n ? rows[static_cast<size_t>(i)] : columns[static_cast<size_t>(i - n)];
+    };
+    for (int32_t i = 0; i < lines; i += 4) {
+        const QRBits &a = line(i), &b = line(i + 1), &c = line(i + 2), &e = line(i + 3);
+        Four d{};
+        for (int k = 0; k < W; ++k) d.w[k] = Lanes{a.w[k], b.w[k], c.w[k], e.w[k]};
+        const int lanes = lines - i < 4 ? lines - i : 4;
+        score += LineScore(d, pairs4, lanes,
+                           [&](int lane, int32_t at) { return ScaledPatterns(One::From(line(i + lane)), n, at); });
+    }
+
+    // N2 (2 x 2 blocks) and N4 (balance) on the rows.
     int32_t dark = 0;
-    Line<W> r = Line<W>::From(rows[0]);
+    One r = One::From(rows[0]);
     for (int32_t i = 0; i < n; ++i) {
-        score += LineScore(r, pairs, n) + LineScore(Line<W>::From(columns[static_cast<size_t>(i)]), pairs, n);
-        dark += r.Count();
+        dark += r.Count(1);
         if (i + 1 < n) {
-            const Line<W> next = Line<W>::From(rows[static_cast<size_t>(i + 1)]);
-            const Line<W> vertical = ~(r ^ next);
-            const Line<W> blocks = vertical & vertical.Down(1) & ~(r ^ r.Down(1)) & pairs;
-            score += 3 * blocks.Count();
+            const One next = One::From(rows[static_cast<size_t>(i + 1)]);
+            const One vertical = ~(r ^ next);
+            const One blocks = vertical & vertical.Down(1) & ~(r ^ r.Down(1)) & pairs;
+            score += 3 * blocks.Count(1);
             r = next;
         }
     }
@@ -188,15 +239,17 @@ VORLANE_INSTRUCTION_CLONES void TransposeBits(const std::vector<QRBits>& rows, s
 {
     columns.assign(static_cast<size_t>(n), QRBits{});
     const int blocks = (n + 63) / 64;
+    const int size = n <= 32 ? 32 : 64;
     uint64_t a[64];
     for (int bi = 0; bi < blocks; ++bi)
         for (int bj = 0; bj < blocks; ++bj) {
-            for (int k = 0; k < 64; ++k) {
+            for (int k = 0; k < size; ++k) {
                 const int y = 64 * bi + k;
                 a[k] = y < n ? rows[static_cast<size_t>(y)].w[bj] : 0;
             }
-            Transpose64(a);
-            for (int k = 0; k < 64; ++k) {
+            if (size == 32) TransposeBlock<32>(a);
+            else TransposeBlock<64>(a);
+            for (int k = 0; k < size; ++k) {
                 const int x = 64 * bj + k;
                 if (x < n) columns[static_cast<size_t>(x)].w[bi] = a[k];
             }
