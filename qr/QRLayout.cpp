@@ -8,33 +8,6 @@
 
 namespace {
 
-constexpr uint64_t kByteLows = 0x0101010101010101ull;
-
-// Bit i of the result is the low bit of byte i (each byte 0 or 1).
-uint64_t PackBytes(uint64_t lows) { return (lows * 0x0102040810204080ull) >> 56; }
-
-// Rows of an (n + 3)-stride buffer of DrawFunctionPatterns cells (0 free, 1 dark,
-// 2 light) as bit sets of the free and of the dark modules.
-void PackCells(const std::vector<uint8_t>& cells, int32_t n, std::vector<QRBits>& dark, std::vector<QRBits>& free)
-{
-    const int32_t stride = n + 3;
-    dark.assign(static_cast<size_t>(n), QRBits{});
-    free.assign(static_cast<size_t>(n), QRBits{});
-    for (int32_t y = 0; y < n; ++y) {
-        const uint8_t* row = cells.data() + y * stride;
-        // Eight bytes can always be read: the buffer has three spare columns and rows.
-        for (int32_t x = 0; x < n; x += 8) {
-            uint64_t chunk;
-            std::memcpy(&chunk, row + x, 8);
-            const uint64_t inside = n - x < 8 ? (uint64_t{1} << (8 * (n - x))) - 1 : ~uint64_t{0};
-            const uint64_t isDark = chunk & ~(chunk >> 1) & kByteLows & inside;
-            const uint64_t isFree = ~(chunk | (chunk >> 1)) & kByteLows & inside;
-            dark[static_cast<size_t>(y)].w[x >> 6] |= PackBytes(isDark) << (x & 63);
-            free[static_cast<size_t>(y)].w[x >> 6] |= PackBytes(isFree) << (x & 63);
-        }
-    }
-}
-
 // Largest q <= p whose bit equals `value`, or -1.
 int LastWith(const QRBits& b, int p, bool value)
 {
@@ -107,13 +80,71 @@ std::array<FormatCell, 30> FormatCells(int32_t n)
 
 QRLayout::QRLayout(int32_t v) : version(v), n(clsQRCode::SymbolSize(v)), stride(n + 3)
 {
-    std::vector<uint8_t> cells(static_cast<size_t>(stride * stride), 0);
-    clsQRCode::DrawFunctionPatterns(cells.data(), v);
-    PackCells(cells, n, darkRows, freeRows);
+    DrawFunctionRows();
     AddVersionInformation();
-    TransposeBits(darkRows, darkColumns, n);
     TransposeBits(freeRows, freeColumns, n);
     PlanPlacement();
+}
+
+// The function patterns as bit rows, row runs instead of single modules: the
+// same modules DrawFunctionPatterns marks, dark where it writes 1.
+void QRLayout::DrawFunctionRows()
+{
+    darkRows.assign(static_cast<size_t>(n), QRBits{});
+    std::vector<QRBits> used(static_cast<size_t>(n)); // function modules and reserved cells
+    auto mark = [&](int32_t y, int32_t x, uint64_t bits, int width, bool darkToo) {
+        const uint64_t run = width == 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
+        OrAt(used[static_cast<size_t>(y)], run, x);
+        if (darkToo) OrAt(darkRows[static_cast<size_t>(y)], bits, x);
+    };
+    // Finder patterns, their separators and the format cells beside them.
+    constexpr uint64_t kFinder[7] = {0x7F, 0x41, 0x5D, 0x5D, 0x5D, 0x41, 0x7F};
+    for (int32_t a = 0; a < 7; ++a) {
+        mark(a, 0, kFinder[a], 9, true);
+        mark(a, n - 8, kFinder[a] << 1, 8, true);
+        mark(n - 7 + a, 0, kFinder[a], 9, true);
+    }
+    for (int32_t a : {7, 8}) {
+        mark(a, 0, 0, 9, false);
+        mark(a, n - 8, 0, 8, false);
+    }
+    mark(n - 8, 0, 0, 9, false);
+    darkRows[static_cast<size_t>(n - 8)].Set(8); // the dark module
+    // Timing patterns, dark on even coordinates.
+    for (int32_t x = 0; x < n; x += 32) mark(6, x, 0, std::min(32, n - x), false);
+    for (int32_t i = 8; i <= n - 9; i += 2) {
+        darkRows[6].Set(i);
+        darkRows[static_cast<size_t>(i)].Set(6);
+    }
+    for (int32_t y = 0; y < n; ++y) used[static_cast<size_t>(y)].Set(6);
+    // Version information areas.
+    if (version >= 7) {
+        for (int32_t y = 0; y < 6; ++y) mark(y, n - 11, 0, 3, false);
+        for (int32_t y = n - 11; y <= n - 9; ++y) mark(y, 0, 0, 6, false);
+    }
+    // Alignment patterns at every pair of centres but the three under finders.
+    if (version >= 2) {
+        const int32_t step = clsQRCode::AlignmentStep(version);
+        int32_t centres[8] = {6};
+        int32_t count = 1;
+        for (int32_t c = n - 7; c >= 18; c -= step) centres[count++] = c;
+        constexpr uint64_t kAlignment[5] = {0x1F, 0x11, 0x15, 0x11, 0x1F};
+        for (int32_t i = 0; i < count; ++i)
+            for (int32_t j = 0; j < count; ++j) {
+                const int32_t cx = centres[i], cy = centres[j];
+                if ((cx == 6 && (cy == 6 || cy == n - 7)) || (cy == 6 && cx == n - 7)) continue;
+                for (int32_t d = 0; d < 5; ++d) mark(cy - 2 + d, cx - 2, kAlignment[d], 5, true);
+            }
+    }
+    const QRBits inside = QRBits::First(n);
+    freeRows.resize(static_cast<size_t>(n));
+    for (int32_t y = 0; y < n; ++y) freeRows[static_cast<size_t>(y)] = inside & ~used[static_cast<size_t>(y)];
+}
+
+const std::vector<QRBits>& QRLayout::DarkColumns() const
+{
+    if (darkColumns_.empty()) TransposeBits(darkRows, darkColumns_, n);
+    return darkColumns_;
 }
 
 void QRLayout::AddVersionInformation()
@@ -133,6 +164,8 @@ void QRLayout::AddVersionInformation()
 // modules are free and the single free modules between them.
 void QRLayout::PlanPlacement()
 {
+    runs.reserve(static_cast<size_t>(2 * n));
+    singles.reserve(static_cast<size_t>(2 * n));
     uint16_t bit = 0;
     bool upward = true;
     for (int32_t c = n - 2; c >= 0; c -= 2) {

@@ -29,18 +29,23 @@ struct QRLayout {
     int32_t stride = 0; // n + 3, the module buffer's row length
     std::vector<QRBits> darkRows;  // dark function modules and version information
     std::vector<QRBits> freeRows;  // modules that carry message bits
-    std::vector<QRBits> darkColumns;
     std::vector<QRBits> freeColumns;
     std::vector<Run> runs;
     std::vector<Single> singles;
 
     explicit QRLayout(int32_t version);
 
+    // The dark function modules as columns; only mask evaluation needs them, so
+    // they are made when first asked for.
+    const std::vector<QRBits>& DarkColumns() const;
+
     // Message bits (codewords, most significant bit first, remainder bits 0) as
     // columns of the symbol; columns must hold n entries, all empty.
     void PlaceMessage(const std::vector<uint8_t>& codewords, std::vector<QRBits>& columns) const;
 
 private:
+    mutable std::vector<QRBits> darkColumns_;
+    void DrawFunctionRows();
     void AddVersionInformation();
     void PlanPlacement();
 };

@@ -1,22 +1,34 @@
 #include "QRPenalty.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
+// One round of the transpose: swaps the J x J blocks off the diagonal.
+template <int Size, int J>
+[[gnu::always_inline]] inline void SwapBlocks(uint64_t a[64], uint64_t m)
+{
+#pragma GCC unroll 64
+    for (int k = 0; k < Size; ++k)
+        if ((k & J) == 0) {
+            const uint64_t t = ((a[k] >> J) ^ a[k + J]) & m;
+            a[k] ^= t << J;
+            a[k + J] ^= t;
+        }
+}
+
 // Transposes the Size x Size bit matrix in the low bits of a[0 .. Size-1]
-// (Size 32 or 64): a small symbol needs the smaller, fivefold cheaper block.
+// (Size 32 or 64): a small symbol needs the smaller, cheaper block.
 template <int Size>
 [[gnu::always_inline]] inline void TransposeBlock(uint64_t a[64])
 {
-    uint64_t m = Size == 64 ? 0x00000000FFFFFFFFull : 0x000000000000FFFFull;
-    for (int j = Size / 2; j != 0; j >>= 1, m ^= m << j)
-        for (int base = 0; base < Size; base += 2 * j)
-            for (int k = base; k < base + j; ++k) {
-                const uint64_t t = ((a[k] >> j) ^ a[k + j]) & m;
-                a[k] ^= t << j;
-                a[k + j] ^= t;
-            }
+    if constexpr (Size == 64) SwapBlocks<Size, 32>(a, 0x00000000FFFFFFFFull);
+    SwapBlocks<Size, 16>(a, 0x0000FFFF0000FFFFull);
+    SwapBlocks<Size, 8>(a, 0x00FF00FF00FF00FFull);
+    SwapBlocks<Size, 4>(a, 0x0F0F0F0F0F0F0F0Full);
+    SwapBlocks<Size, 2>(a, 0x3333333333333333ull);
+    SwapBlocks<Size, 1>(a, 0x5555555555555555ull);
 }
 
 // Four lines side by side, one in each lane: the penalty rules read every line
@@ -201,8 +213,11 @@ template <int W>
     };
     for (int32_t i = 0; i < lines; i += 4) {
         const QRBits &a = line(i), &b = line(i + 1), &c = line(i + 2), &e = line(i + 3);
-        Four d{};
-        for (int k = 0; k < W; ++k) d.w[k] = Lanes{a.w[k], b.w[k], c.w[k], e.w[k]};
+        Four d;
+        for (int k = 0; k < W; ++k) {
+            const uint64_t words[4] = {a.w[k], b.w[k], c.w[k], e.w[k]};
+            std::memcpy(&d.w[k], words, sizeof words);
+        }
         const int lanes = lines - i < 4 ? lines - i : 4;
         score += LineScore(d, pairs4, lanes,
                            [&](int lane, int32_t at) { return ScaledPatterns(One::From(line(i + lane)), n, at); });

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int32_t kStreamBytes = 4096; // the 3706 codewords of version 40 and a stray terminator
 constexpr int32_t kFirstVersion[3] = {1, 10, 27};
 constexpr int32_t kLastVersion[3] = {9, 26, 40};
 constexpr int32_t kMaxCheckCodewords = 30; // per block, in every version and level
@@ -203,7 +202,7 @@ void WriteFormat(uint8_t* m, int32_t n, int32_t level, int32_t mask)
 
 } // namespace
 
-clsQRCode::clsQRCode() : stream_(kStreamBytes) {}
+clsQRCode::clsQRCode() {} // stream_ is written before it is read
 
 clsQRCode::~clsQRCode() = default;
 
@@ -254,12 +253,13 @@ int32_t clsQRCode::ChooseMask(const QRLayout& layout, const std::vector<QRBits>&
     const int32_t n = layout.n;
     std::vector<QRBits> rows(static_cast<size_t>(n)), columns(static_cast<size_t>(n));
     const auto cells = FormatCells(n);
+    const std::vector<QRBits>& darkColumns = layout.DarkColumns();
     int32_t best = 0, bestScore = 0;
     for (int32_t mask = 0; mask < 8; ++mask) {
         for (int32_t i = 0; i < n; ++i) {
             const size_t k = static_cast<size_t>(i);
             rows[k] = layout.darkRows[k] ^ dataRows[k] ^ (MaskRow(mask, i) & layout.freeRows[k]);
-            columns[k] = layout.darkColumns[k] ^ dataColumns[k] ^ (MaskColumn(mask, i) & layout.freeColumns[k]);
+            columns[k] = darkColumns[k] ^ dataColumns[k] ^ (MaskColumn(mask, i) & layout.freeColumns[k]);
         }
         const int32_t f = FormatBits(level, mask);
         for (const FormatCell& c : cells)

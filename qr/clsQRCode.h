@@ -137,6 +137,7 @@ private:
     bool autoMask_ = false;
     mutable std::vector<PlanCell> plan_; // scratch kept between calls to avoid reallocations
     std::vector<uint8_t> modes_;
-    std::vector<uint8_t> stream_;
+    static constexpr int32_t kStreamBytes = 4096; // the 3706 codewords of version 40 and a stray terminator
+    std::array<uint8_t, kStreamBytes> stream_;
     std::array<std::unique_ptr<QRLayout>, 40> layouts_;
 };

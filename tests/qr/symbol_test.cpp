@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "QRLayout.h"
 #include "clsFiniteField.h"
 #include "clsQRCode.h"
 #include "clsReedSolomon.h"
@@ -243,6 +244,22 @@ TEST(Symbol, FunctionPatternsAndPlacement)
                 EXPECT_EQ(at(x + 1, y), 2);
             }
         }
+    }
+    // The encoder's own layouts, drawn as row runs, mark the same modules.
+    for (int v = 1; v <= 40; ++v) {
+        const int n = clsQRCode::SymbolSize(v);
+        std::vector<uint8_t> m(static_cast<size_t>((n + 3) * (n + 3)), 0);
+        clsQRCode::DrawFunctionPatterns(m.data(), v);
+        const QRLayout layout(v);
+        int differ = 0;
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                const uint8_t cell = m[static_cast<size_t>(y * (n + 3) + x)];
+                const bool isVersionCell = v >= 7 && ((y >= n - 11 && y <= n - 9 && x < 6) || (x >= n - 11 && x <= n - 9 && y < 6));
+                differ += layout.freeRows[static_cast<size_t>(y)].Get(x) != (cell == 0);
+                if (!isVersionCell) differ += layout.darkRows[static_cast<size_t>(y)].Get(x) != (cell == 1);
+            }
+        EXPECT_EQ(differ, 0) << "version " << v;
     }
     std::vector<uint8_t> untouched(48 * 48, 0);
     clsQRCode::DrawFunctionPatterns(untouched.data(), 0);
