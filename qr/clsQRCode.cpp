@@ -5,8 +5,10 @@
 #include <cstring>
 #include <mutex>
 
+
 #if defined(__GNUC__) && defined(__x86_64__)
 #include <immintrin.h>
+#define VORLANE_HAVE_AVX2 1
 #endif
 
 #include "QRBitWriter.h"
@@ -55,6 +57,10 @@ uint64_t TimesX(uint64_t v)
 // doubling, the rest by linearity.
 struct ProductRows {
     uint64_t row[256][4];
+    // For AVX2: byte i of the rows of the low and of the high nibbles, each table
+    // twice over, as a byte shuffle reads them.
+    alignas(32) uint8_t low[kMaxCheckCodewords][32];
+    alignas(32) uint8_t high[kMaxCheckCodewords][32];
 
     explicit ProductRows(int32_t e)
     {
@@ -74,6 +80,11 @@ struct ProductRows {
             if (low == u) continue;
             for (int w = 0; w < 4; ++w) row[u][w] = row[u ^ low][w] ^ row[low][w];
         }
+        for (int32_t i = 0; i < kMaxCheckCodewords; ++i)
+            for (int x = 0; x < 32; ++x) {
+                low[i][x] = static_cast<uint8_t>(row[x & 15][i / 8] >> (8 * (i % 8)));
+                high[i][x] = static_cast<uint8_t>(row[(x & 15) << 4][i / 8] >> (8 * (i % 8)));
+            }
     }
 };
 
@@ -127,26 +138,82 @@ struct BlockShape {
     int32_t CheckPosition(int32_t block, int32_t t) const { return dataCodewords + block + t * blocks; }
 };
 
-// Splits the data codewords into blocks, adds each block's check codewords and
-// interleaves both into message. Three blocks are divided side by side: each
-// division is a chain of dependent table reads, and three chains keep the
-// processor busy where one leaves it waiting. A short
-// block is divided with a leading zero codeword, which leaves its remainder 0.
-void EncodeBlocks(const uint8_t* dataCodewords, int32_t version, int32_t level, uint8_t* message)
+#ifdef VORLANE_HAVE_AVX2
+bool HasAvx2()
 {
-    const BlockShape shape(version, level);
-    const ProductRows& products = ProductsFor(shape.checkPerBlock);
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+
+// The check codewords of all blocks at once, one block a byte lane: the message
+// already holds data codeword t of every block side by side, and check codeword t
+// of every block goes side by side too. A product with a generator coefficient is
+// two 16-entry byte shuffles, one for each nibble of the factors.
+// One division step for every block: lanes below `from` (blocks that have no
+// codeword here) keep their remainder when blend is set.
+[[gnu::target("avx2")]] void DivisionStep(__m256i (&rem)[kMaxCheckCodewords + 1][3], const ProductRows& products,
+                                          int32_t e, int vectors, const uint8_t* lanes, int32_t from, bool blend)
+{
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    for (int v = 0; v < vectors; ++v) {
+        const __m256i f =
+            _mm256_xor_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(lanes + 32 * v)), rem[0][v]);
+        const __m256i lo = _mm256_and_si256(f, nibble), hi = _mm256_and_si256(_mm256_srli_epi16(f, 4), nibble);
+        alignas(32) uint8_t mask[32];
+        for (int l = 0; l < 32; ++l) mask[l] = 32 * v + l < from ? 0xFF : 0;
+        const __m256i keep = _mm256_load_si256(reinterpret_cast<const __m256i*>(mask));
+        for (int32_t i = 0; i < e; ++i) {
+            const __m256i product = _mm256_xor_si256(
+                _mm256_shuffle_epi8(_mm256_load_si256(reinterpret_cast<const __m256i*>(products.low[i])), lo),
+                _mm256_shuffle_epi8(_mm256_load_si256(reinterpret_cast<const __m256i*>(products.high[i])), hi));
+            const __m256i next = _mm256_xor_si256(rem[i + 1][v], product);
+            rem[i][v] = blend ? _mm256_blendv_epi8(next, rem[i][v], keep) : next;
+        }
+    }
+}
+
+// The check codewords of all blocks at once, one block a byte lane: the message
+// already holds data codeword t of every block side by side, and check codeword t
+// of every block goes side by side too. A product with a generator coefficient is
+// two 16-entry byte shuffles, one for each nibble of the factors.
+[[gnu::target("avx2")]] void CheckCodewordsAvx2(const BlockShape& shape, const ProductRows& products, uint8_t* message)
+{
+    const int32_t nb = shape.blocks, L = shape.longLength, e = shape.checkPerBlock, s = shape.shortBlocks;
+    const int vectors = (nb + 31) / 32;
+    __m256i rem[kMaxCheckCodewords + 1][3]; // rem[i]: coefficient i, highest power first
+    for (auto& r : rem)
+        for (auto& v : r) v = _mm256_setzero_si256();
+    alignas(32) uint8_t lanes[96] = {};
+    for (int32_t t = 0; t + 1 < L; ++t) {
+        std::memcpy(lanes, message + t * nb, static_cast<size_t>(nb));
+        DivisionStep(rem, products, e, vectors, lanes, 0, false);
+    }
+    // The long blocks' last codewords.
+    std::memset(lanes, 0, sizeof lanes);
+    std::memcpy(lanes + s, message + (L - 1) * nb, static_cast<size_t>(nb - s));
+    DivisionStep(rem, products, e, vectors, lanes, s, s > 0);
+    for (int32_t t = 0; t < e; ++t) {
+        for (int v = 0; v < vectors; ++v) _mm256_store_si256(reinterpret_cast<__m256i*>(lanes + 32 * v), rem[t][v]);
+        std::memcpy(message + shape.CheckPosition(0, t), lanes, static_cast<size_t>(nb));
+    }
+}
+#endif
+
+// Each block's check codewords by its own chain of table rows. Three blocks are
+// divided side by side: each division is a chain of dependent table reads, and
+// three chains keep the processor busy where one leaves it waiting. A short block
+// is divided with a leading zero codeword, which leaves its remainder 0.
+void CheckCodewordsPlain(const BlockShape& shape, const ProductRows& products, const uint8_t* dataCodewords,
+                         uint8_t* message)
+{
     const int32_t L = shape.longLength, nb = shape.blocks;
     const uint8_t* starts[kMaxBlocks];
     int32_t late[kMaxBlocks];
     const uint8_t* next = dataCodewords;
     for (int32_t j = 0; j < nb; ++j) {
-        const int32_t k = shape.DataLength(j);
-        for (int32_t t = 0, p = j; t < L - 1; ++t, p += nb) message[p] = next[t];
-        if (k == L) message[shape.DataPosition(j, L - 1)] = next[L - 1];
         starts[j] = next;
-        late[j] = L - k;
-        next += k;
+        late[j] = L - shape.DataLength(j);
+        next += shape.DataLength(j);
     }
     auto codeword = [&](int32_t j, int32_t t) -> uint8_t { return t >= late[j] ? starts[j][t - late[j]] : 0; };
     for (int32_t j = 0; j < nb; j += 3) {
@@ -168,6 +235,26 @@ void EncodeBlocks(const uint8_t* dataCodewords, int32_t version, int32_t level, 
                 message[p] = check[t];
         }
     }
+}
+
+// Splits the data codewords into blocks, interleaves them into message and adds
+// each block's check codewords after them.
+void EncodeBlocks(const uint8_t* dataCodewords, int32_t version, int32_t level, uint8_t* message)
+{
+    const BlockShape shape(version, level);
+    const ProductRows& products = ProductsFor(shape.checkPerBlock);
+    const int32_t L = shape.longLength, nb = shape.blocks;
+    const uint8_t* next = dataCodewords;
+    for (int32_t j = 0; j < nb; ++j) {
+        const int32_t k = shape.DataLength(j);
+        for (int32_t t = 0, p = j; t < L - 1; ++t, p += nb) message[p] = next[t];
+        if (k == L) message[shape.DataPosition(j, L - 1)] = next[L - 1];
+        next += k;
+    }
+#ifdef VORLANE_HAVE_AVX2
+    if (HasAvx2()) return CheckCodewordsAvx2(shape, products, message);
+#endif
+    CheckCodewordsPlain(shape, products, dataCodewords, message);
 }
 
 // Eight module bytes (0 or 1) for each value of eight bits, bit i to byte i.
@@ -198,8 +285,7 @@ void WriteRowsPlain(const std::vector<QRBits>& rows, int32_t n, uint8_t* modules
     }
 }
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#define VORLANE_HAVE_AVX2 1
+#ifdef VORLANE_HAVE_AVX2
 // The same, 32 modules a store: each byte picks its bit out of a broadcast word.
 // The stores reach at most 31 bytes past a row, within the spare rows' 4(n + 3).
 [[gnu::target("avx2")]] void WriteRowsAvx2(const std::vector<QRBits>& rows, int32_t n, uint8_t* modules)
@@ -224,8 +310,7 @@ void WriteRowsPlain(const std::vector<QRBits>& rows, int32_t n, uint8_t* modules
 void WriteRows(const std::vector<QRBits>& rows, int32_t n, uint8_t* modules)
 {
 #ifdef VORLANE_HAVE_AVX2
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) return WriteRowsAvx2(rows, n, modules);
+    if (HasAvx2()) return WriteRowsAvx2(rows, n, modules);
 #endif
     WriteRowsPlain(rows, n, modules);
 }
