@@ -1,5 +1,6 @@
 // Optimal mode segmentation and the data bit stream.
 #include <algorithm>
+#include <cstring>
 
 #include "QRBitWriter.h"
 #include "clsQRCode.h"
@@ -68,7 +69,17 @@ bool clsQRCode::IsKanjiPair(int32_t first, int32_t second)
 clsQRCode::Census clsQRCode::TakeCensus(const uint8_t* data, int32_t count) const
 {
     Census census;
-    for (int32_t i = 0; i < count; ++i) ++census.classes[kClasses.cls[data[i]]];
+    // Two counters in registers: counting into the array would make every byte
+    // wait for the store of the one before.
+    int32_t digits = 0, others = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t c = kClasses.cls[data[i]];
+        digits += c == 1;
+        others += c == 2;
+    }
+    census.classes[1] = digits;
+    census.classes[2] = others;
+    census.classes[0] = count - digits - others;
     for (int32_t i = 1; kanjiMode_ && i < count && !census.kanjiPair; ++i)
         census.kanjiPair = IsKanjiPair(data[i - 1], data[i]);
     return census;
@@ -214,8 +225,16 @@ int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t cou
     while (s < count) {
         const int m = modes[static_cast<size_t>(s)];
         const int32_t maxLen = (m == kKanji) ? 2 * g.limit[kKanji] : g.limit[m];
+        const int32_t limit = std::min(count, s + maxLen);
         int32_t e = s + 1;
-        while (e < count && e - s < maxLen && modes[static_cast<size_t>(e)] == m) ++e;
+        // Eight modes a comparison through the long runs.
+        const uint64_t eight = 0x0101010101010101ull * static_cast<uint64_t>(m);
+        for (; e + 8 <= limit; e += 8) {
+            uint64_t chunk;
+            std::memcpy(&chunk, &modes[static_cast<size_t>(e)], 8);
+            if (chunk != eight) break;
+        }
+        while (e < limit && modes[static_cast<size_t>(e)] == m) ++e;
         const int32_t len = e - s;
         const uint8_t* p = data + s;
         switch (m) {
