@@ -91,7 +91,8 @@ QRLayout::QRLayout(int32_t v) : version(v), n(clsQRCode::SymbolSize(v)), stride(
 void QRLayout::DrawFunctionRows()
 {
     darkRows.assign(static_cast<size_t>(n), QRBits{});
-    std::vector<QRBits> used(static_cast<size_t>(n)); // function modules and reserved cells
+    std::vector<QRBits>& used = freeRows; // function modules and reserved cells, inverted at the end
+    used.assign(static_cast<size_t>(n), QRBits{});
     auto mark = [&](int32_t y, int32_t x, uint64_t bits, int width, bool darkToo) {
         const uint64_t run = width == 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
         OrAt(used[static_cast<size_t>(y)], run, x);
@@ -137,8 +138,7 @@ void QRLayout::DrawFunctionRows()
             }
     }
     const QRBits inside = QRBits::First(n);
-    freeRows.resize(static_cast<size_t>(n));
-    for (int32_t y = 0; y < n; ++y) freeRows[static_cast<size_t>(y)] = inside & ~used[static_cast<size_t>(y)];
+    for (QRBits& row : freeRows) row = inside & ~row;
 }
 
 const std::vector<QRBits>& QRLayout::DarkColumns() const
@@ -281,8 +281,10 @@ void QRLayout::PlaceMessage(const std::vector<uint8_t>& codewords, std::vector<Q
 {
     // The codewords with zeros after them: the remainder bits, and room to read
     // 64 bits from any bit position.
-    uint8_t message[3706 + 16] = {};
-    std::memcpy(message, codewords.data(), std::min<size_t>(codewords.size(), 3706));
+    uint8_t message[3706 + 16];
+    const size_t size = std::min<size_t>(codewords.size(), 3706);
+    std::memcpy(message, codewords.data(), size);
+    std::memset(message + size, 0, 16);
 #ifdef VORLANE_HAVE_BMI2
     static const bool fastPext = FastPext();
     if (fastPext) PlaceRunsBmi2(runs, message, columns);

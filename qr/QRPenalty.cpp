@@ -6,11 +6,11 @@
 namespace {
 
 // One round of the transpose: swaps the J x J blocks off the diagonal.
-template <int Size, int J>
+template <int J>
 [[gnu::always_inline]] inline void SwapBlocks(uint64_t a[64], uint64_t m)
 {
 #pragma GCC unroll 64
-    for (int k = 0; k < Size; ++k)
+    for (int k = 0; k < 64; ++k)
         if ((k & J) == 0) {
             const uint64_t t = ((a[k] >> J) ^ a[k + J]) & m;
             a[k] ^= t << J;
@@ -18,17 +18,15 @@ template <int Size, int J>
         }
 }
 
-// Transposes the Size x Size bit matrix in the low bits of a[0 .. Size-1]
-// (Size 32 or 64): a small symbol needs the smaller, cheaper block.
-template <int Size>
+// Transposes the 64 x 64 bit matrix a.
 [[gnu::always_inline]] inline void TransposeBlock(uint64_t a[64])
 {
-    if constexpr (Size == 64) SwapBlocks<Size, 32>(a, 0x00000000FFFFFFFFull);
-    SwapBlocks<Size, 16>(a, 0x0000FFFF0000FFFFull);
-    SwapBlocks<Size, 8>(a, 0x00FF00FF00FF00FFull);
-    SwapBlocks<Size, 4>(a, 0x0F0F0F0F0F0F0F0Full);
-    SwapBlocks<Size, 2>(a, 0x3333333333333333ull);
-    SwapBlocks<Size, 1>(a, 0x5555555555555555ull);
+    SwapBlocks<32>(a, 0x00000000FFFFFFFFull);
+    SwapBlocks<16>(a, 0x0000FFFF0000FFFFull);
+    SwapBlocks<8>(a, 0x00FF00FF00FF00FFull);
+    SwapBlocks<4>(a, 0x0F0F0F0F0F0F0F0Full);
+    SwapBlocks<2>(a, 0x3333333333333333ull);
+    SwapBlocks<1>(a, 0x5555555555555555ull);
 }
 
 // Four lines side by side, one in each lane: the penalty rules read every line
@@ -253,18 +251,23 @@ template <int W>
 VORLANE_INSTRUCTION_CLONES void TransposeBits(const std::vector<QRBits>& rows, std::vector<QRBits>& columns, int32_t n)
 {
     columns.assign(static_cast<size_t>(n), QRBits{});
+    if (n <= 32) {
+        // Few modules: bit by bit over the set ones costs less than a block.
+        for (int32_t y = 0; y < n; ++y)
+            for (uint64_t bits = rows[static_cast<size_t>(y)].w[0]; bits; bits &= bits - 1)
+                columns[static_cast<size_t>(__builtin_ctzll(bits))].w[0] |= uint64_t{1} << y;
+        return;
+    }
     const int blocks = (n + 63) / 64;
-    const int size = n <= 32 ? 32 : 64;
     uint64_t a[64];
     for (int bi = 0; bi < blocks; ++bi)
         for (int bj = 0; bj < blocks; ++bj) {
-            for (int k = 0; k < size; ++k) {
+            for (int k = 0; k < 64; ++k) {
                 const int y = 64 * bi + k;
                 a[k] = y < n ? rows[static_cast<size_t>(y)].w[bj] : 0;
             }
-            if (size == 32) TransposeBlock<32>(a);
-            else TransposeBlock<64>(a);
-            for (int k = 0; k < size; ++k) {
+            TransposeBlock(a);
+            for (int k = 0; k < 64; ++k) {
                 const int x = 64 * bj + k;
                 if (x < n) columns[static_cast<size_t>(x)].w[bi] = a[k];
             }
