@@ -241,9 +241,9 @@ template <int W>
 
 } // namespace
 
-// With GCC, built for three instruction sets (AVX2, popcount, plain), picked at load time.
+// With GCC, built for three instruction sets (x86-64-v3 with AVX2, popcount, plain), picked at load time.
 #if defined(__GNUC__) && !defined(__clang__)
-#define VORLANE_INSTRUCTION_CLONES [[gnu::target_clones("arch=haswell", "popcnt", "default")]]
+#define VORLANE_INSTRUCTION_CLONES [[gnu::target_clones("arch=x86-64-v3", "popcnt", "default")]]
 #else
 #define VORLANE_INSTRUCTION_CLONES
 #endif
