@@ -376,10 +376,10 @@ FormInput Form1::ReadInput() const
         // Line breaks travel as CR LF.
         return e->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")).toStdU16String();
     };
-    in.text[1] = multiLine(Text1);
-    in.text[11] = multiLine(Text11);
-    for (size_t i = 2; i <= 18; ++i)
-        if (LineText[i]) in.text[i] = LineText[i]->text().toStdU16String();
+    in[Box::Content] = multiLine(Text1);
+    in[Box::SmsBody] = multiLine(Text11);
+    for (size_t i = 0; i < LineText.size(); ++i)
+        if (LineText[i]) in[static_cast<Box>(i)] = LineText[i]->text().toStdU16String();
     in.mms = Option1[1]->isChecked();
     in.security = static_cast<WifiSecurity>(std::max(0, Combo1->currentIndex()));
     return in;
