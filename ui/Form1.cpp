@@ -21,10 +21,12 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryFile>
+#include <QTextBlock>
 #include <QTimer>
 
 #include "FormServices.h"
 #include "Render.h"
+#include "RequestWait.h"
 #include "SkinH.h"
 #include "UpdateRequest.h"
 #include "WeChatLookup.h"
@@ -59,6 +61,38 @@ bool DirectoryWritable(const QString& dir)
     return probe.open();
 }
 
+// The SMS content limit, in UTF-16 units of the text that is sent.
+constexpr qsizetype kSmsLimit = 300;
+
+// What a multi-line box holds, exactly as typed; only the box's own line breaks become CR LF.
+// (toPlainText would turn no-break spaces into spaces and U+2028 into line feeds.)
+QString BoxText(const QPlainTextEdit* box, QStringView lineBreak = u"\r\n")
+{
+    QString text;
+    for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next()) {
+        if (block != box->document()->begin()) text += lineBreak;
+        text += block.text();
+    }
+    return text;
+}
+
+// The longest start of a box's text (lines separated by LF) whose sent form, with
+// CR LF breaks, has at most limit units; a surrogate pair or a break is never split.
+QString LimitSent(const QString& text, qsizetype limit)
+{
+    qsizetype used = 0, end = 0;
+    while (end < text.size()) {
+        const bool pair = text.at(end).isHighSurrogate() && end + 1 < text.size() && text.at(end + 1).isLowSurrogate();
+        const qsizetype units = (text.at(end) == QLatin1Char('\n') || pair) ? 2 : 1;
+        if (used + units > limit) break;
+        used += units;
+        end += pair ? 2 : 1;
+    }
+    return text.left(end);
+}
+
+const QString kCheckFailed = QStringLiteral("检测失败,请先使用当前版本");
+
 QImage BlankCanvas()
 {
     QImage canvas(kPreviewWidth, kPreviewHeight, QImage::Format_RGB32);
@@ -69,7 +103,8 @@ QImage BlankCanvas()
 } // namespace
 
 Form1::Form1(FormServices& services, QWidget* parent)
-    : QMainWindow(parent), services_(services), encoder_(std::make_unique<PayloadEncoder>())
+    : QMainWindow(parent), services_(services), encoder_(std::make_unique<PayloadEncoder>()),
+      requests_(std::make_unique<RequestWait>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Vorlane二维码生成器 V") + ProgramVersion());
@@ -134,9 +169,10 @@ void Form1::BuildControls()
         LineText[static_cast<size_t>(number)] = e;
         return e;
     };
-    auto separator = [](QWidget* parent, int y) {
+    auto separator = [](QWidget* parent, const char* name, int y) {
         auto* l = new QFrame(parent);
-        l->setGeometry(24, y, 400, 1);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(Twips(360, y, 6000, 15));
         l->setStyleSheet(QStringLiteral("background: rgb(224, 224, 224);"));
     };
 
@@ -146,7 +182,9 @@ void Form1::BuildControls()
     Text1->setFont(YaHei(10.5));
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setGeometry(Twips(120, 240, 6495, 5535));
+    Text1->setTabChangesFocus(true);
     Text1->installEventFilter(this);
+    Text1->viewport()->installEventFilter(this);
 
     // Frame1(1): business card.
     const char* cardCaptions[] = {"姓名", "电话", "Q Q", "邮箱", "公司", "职位", "网址", "地址"};
@@ -169,36 +207,37 @@ void Form1::BuildControls()
         Option1[i] = new QRadioButton(QString::fromUtf8(options[i]), Frame1[3]);
         Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
         Option1[i]->setFont(YaHei(9.75));
-        Option1[i]->setGeometry(Twips(4680 + 960 * i, 480, 735 + 300, 285));
+        Option1[i]->setGeometry(Twips(4680 + 960 * i, 480, 735, 285));
     }
     Option1[0]->setChecked(true);
     Text11 = new QPlainTextEdit(Frame1[3]);
     Text11->setObjectName(QStringLiteral("Text11"));
     Text11->setFont(YaHei(9.75));
     Text11->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text11->setTabChangesFocus(true);
     Text11->setGeometry(Twips(360, 960, 6015, 1905));
     connect(Text11, &QPlainTextEdit::textChanged, this, &Form1::Text11_Change);
-    label(10, Frame1[3], "已输入数量：0/300", Twips(360, 3000, 1740 + 600, 285));
-    separator(Frame1[3], 3600 / 15);
-    label(11, Frame1[3], "请输入手机号码", Twips(360, 3960, 1365 + 300, 285));
+    label(10, Frame1[3], "已输入数量：0/300", Twips(360, 3000, 1740, 285));
+    separator(Frame1[3], "Line1", 3600);
+    label(11, Frame1[3], "请输入手机号码", Twips(360, 3960, 1365, 285));
     line(12, Frame1[3], Twips(2160, 3960, 4215, 375));
-    separator(Frame1[3], 4560 / 15);
-    label(21, Frame1[3], "仅支持手机自带扫码工具，暂不支持微信扫一扫", Twips(360, 4800, 3795 + 900, 255), true);
-    label(29, Frame1[3], "扫描后支持调转短信页面自动填写信息", Twips(360, 5160, 3075 + 600, 255), true);
+    separator(Frame1[3], "Line2", 4560);
+    label(21, Frame1[3], "仅支持手机自带扫码工具，暂不支持微信扫一扫", Twips(360, 4800, 3795, 255), true);
+    label(29, Frame1[3], "扫描后支持调转短信页面自动填写信息", Twips(360, 5160, 3075, 255), true);
 
     // Frame1(4): Wi-Fi.
-    label(12, Frame1[4], "WIFI账号（SSID）", Twips(360, 960, 1650 + 300, 285));
+    label(12, Frame1[4], "WIFI账号（SSID）", Twips(360, 960, 1650, 285));
     line(13, Frame1[4], Twips(2280, 960, 4095, 375));
-    label(13, Frame1[4], "WIFI密码", Twips(360, 1680, 810 + 300, 285));
+    label(13, Frame1[4], "WIFI密码", Twips(360, 1680, 810, 285));
     line(14, Frame1[4], Twips(2280, 1680, 4095, 375));
-    label(14, Frame1[4], "加密类型", Twips(360, 2400, 780 + 300, 285));
+    label(14, Frame1[4], "加密类型", Twips(360, 2400, 780, 285));
     Combo1 = new QComboBox(Frame1[4]);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(false);
     Combo1->setFont(YaHei(9.75));
     Combo1->setGeometry(Twips(2280, 2400, 4095, 375));
-    label(22, Frame1[4], "仅支持手机自带扫码工具，暂不支持微信扫一扫", Twips(2520 - 900, 3360, 3795 + 900, 255), true);
-    label(23, Frame1[4], "扫描后支持自动连接WIFI", Twips(4320 - 600, 3720, 2025 + 600, 255), true);
+    label(22, Frame1[4], "仅支持手机自带扫码工具，暂不支持微信扫一扫", Twips(2520, 3360, 3795, 255), true);
+    label(23, Frame1[4], "扫描后支持自动连接WIFI", Twips(4320, 3720, 2025, 255), true);
 
     // Frame1(5) .. Frame1(8): one box each.
     struct Single {
@@ -228,7 +267,7 @@ void Form1::BuildControls()
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setFont(Tahoma());
     Label2->setAlignment(Qt::AlignCenter);
-    Label2->setGeometry(0, 1920 / 15 - 4, 3735 / 15, 195 / 15 + 8);
+    Label2->setGeometry(Twips(0, 1920, 3660, 195));
     ShowCanvas();
 
     auto button = [client](QPushButton*& b, const char* name, const char* caption, QRect geometry) {
@@ -328,21 +367,34 @@ void Form1::TabStrip1_Click()
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Text1 && event->type() == QEvent::FocusIn) Text1->selectAll();
+    if (watched == Text1 && event->type() == QEvent::FocusIn) {
+        // Only focus the user moves into the box selects all; focus that comes back
+        // from a menu, a box, a dialog or another program keeps the caret where it was.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        const bool movedIn = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+                             reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+        if (movedIn) Text1->selectAll();
+        // The press that moved the focus in would put the caret under the mouse: it
+        // follows at once, so it is held back once and the selection stays.
+        keepSelectionOnPress_ = reason == Qt::MouseFocusReason;
+        if (keepSelectionOnPress_) QTimer::singleShot(0, this, [this] { keepSelectionOnPress_ = false; });
+    }
+    if (watched == Text1->viewport() && event->type() == QEvent::MouseButtonPress && keepSelectionOnPress_) {
+        keepSelectionOnPress_ = false;
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
 void Form1::Text11_Change()
 {
-    const QString text = Text11->toPlainText();
-    const qsizetype n = text.size();
-    if (n < 301) {
-        Label3[10]->setText(QStringLiteral("已输入数量：%1/%2").arg(n).arg(300 - n));
+    // Counted as it is sent: a line break is CR LF, two units.
+    const qsizetype n = BoxText(Text11).size();
+    if (n <= kSmsLimit) {
+        Label3[10]->setText(QStringLiteral("已输入数量：%1/%2").arg(n).arg(kSmsLimit - n));
         return;
     }
-    // Never keep half of a surrogate pair.
-    const qsizetype keep = text.at(299).isHighSurrogate() ? 299 : 300;
-    Text11->setPlainText(text.left(keep));
+    Text11->setPlainText(LimitSent(BoxText(Text11, u"\n"), kSmsLimit));
     QTextCursor cursor = Text11->textCursor();
     cursor.movePosition(QTextCursor::End);
     Text11->setTextCursor(cursor);
@@ -369,12 +421,8 @@ void Form1::ShowCanvas() { Picture1->setPixmap(QPixmap::fromImage(canvas_)); }
 FormInput Form1::ReadInput() const
 {
     FormInput in;
-    auto multiLine = [](const QPlainTextEdit* e) {
-        // Line breaks travel as CR LF.
-        return e->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")).toStdU16String();
-    };
-    in[Box::Content] = multiLine(Text1);
-    in[Box::SmsBody] = multiLine(Text11);
+    in[Box::Content] = BoxText(Text1).toStdU16String();
+    in[Box::SmsBody] = BoxText(Text11).toStdU16String();
     for (size_t i = 0; i < LineText.size(); ++i)
         if (LineText[i]) in[static_cast<Box>(i)] = LineText[i]->text().toStdU16String();
     in.mms = Option1[1]->isChecked();
@@ -384,9 +432,6 @@ FormInput Form1::ReadInput() const
 
 void Form1::GenerateSelected()
 {
-    // A look-up waiting for its reply keeps the window responsive; a second
-    // request meanwhile is ignored rather than nested inside the first.
-    if (requestInFlight_) return;
     const auto kind = static_cast<ContentKind>(TabStrip1->currentIndex() + 1);
     const FormInput in = ReadInput();
     if (const auto refusal = ValidationMessage(kind, in)) {
@@ -399,14 +444,17 @@ void Form1::GenerateSelected()
 
 void Form1::GenerateWeChat()
 {
-    requestInFlight_ = true;
-    const LookupResult found = LookupAccount(LineText[18]->text());
-    requestInFlight_ = false;
-    switch (found.kind) {
-    case LookupResult::Payload: RenderPayload(found.text); break;
+    // The window stays alive while the look-up waits. A second look-up meanwhile, or one
+    // during the update check, is ignored rather than nested; when the program ends
+    // during the wait, the answer is dropped.
+    const QString account = LineText[static_cast<size_t>(Box::Account)]->text();
+    const auto found = requests_->Run<LookupResult>([account] { return LookupAccount(account); });
+    if (!found) return;
+    switch (found->kind) {
+    case LookupResult::Payload: RenderPayload(found->text); break;
     case LookupResult::Refused:
-        SetStatus(found.text);
-        services_.Inform(this, kHintTitle, found.text);
+        SetStatus(found->text);
+        services_.Inform(this, kHintTitle, found->text);
         break;
     case LookupResult::Failed: SetStatus(QString::fromUtf8(kLookupFailed)); break;
     }
@@ -516,8 +564,15 @@ void Form1::qq_Click() { close(); }
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    if (ending_ || services_.AskYesNo(this, kHintTitle, QStringLiteral("是否确定退出软件?"))) event->accept();
-    else event->ignore();
+    if (!ending_ && !services_.AskYesNo(this, kHintTitle, QStringLiteral("是否确定退出软件?"))) {
+        event->ignore();
+        return;
+    }
+    // Nothing waits for the network any longer, and no check starts after this.
+    ending_ = true;
+    Timer2->stop();
+    requests_->Abandon();
+    event->accept();
 }
 
 void Form1::EndProgram()
@@ -528,12 +583,18 @@ void Form1::EndProgram()
 
 void Form1::Timer2_Timer()
 {
+    // While a look-up waits the check is not nested inside it: the next tick tries again.
+    if (requests_->Waiting()) return;
     // The check runs once; stopping first keeps the wait for the reply from starting it again.
     Timer2->stop();
-    const UpdateAnswer d = CheckForUpdate();
+    const auto answer = requests_->Run<UpdateAnswer>(CheckForUpdate);
+    if (!answer) return; // the program is ending
+    const UpdateAnswer& d = *answer;
     switch (d.kind) {
     case UpdateAnswer::Failed:
-        services_.Inform(this, kHintTitle, QStringLiteral("检测失败,请先使用当前版本"));
+        // The status no longer claims that a check is running.
+        SetStatus(kCheckFailed);
+        services_.Inform(this, kHintTitle, kCheckFailed);
         break;
     case UpdateAnswer::Current:
         SetStatus(QStringLiteral("当前软件为最新版本,欢迎使用Vorlane软件.."));

@@ -18,6 +18,7 @@ class QTabBar;
 class QTimer;
 class QAction;
 class PayloadEncoder;
+class RequestWait;
 class FormServices;
 
 // The program's one window: nine kinds of content on a tab strip, the preview,
@@ -107,6 +108,7 @@ private:
     QLabel* panels_[3] = {};
     QTimer* clock_ = nullptr;
     QString savedPath_;
-    bool requestInFlight_ = false;
+    std::unique_ptr<RequestWait> requests_; // the one network wait
+    bool keepSelectionOnPress_ = false;
     bool ending_ = false;
 };
