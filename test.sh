@@ -5,13 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-vorlane_install_deps
+vorlane_install_deps build run test package
 
 vorlane_build_settings
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANE_TESTS=ON -DVORLANE_BENCH=ON "${launcher[@]}"
 cmake --build build -j"$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$jobs" | tee "$logs/ctest-main.log"
 
