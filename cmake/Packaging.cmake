@@ -22,10 +22,10 @@ copies it to the clipboard.
 .
 The package also holds qrgen, the same generator on the command line, and
 vendor-api, a local stand-in for the vendor's web service with demo data.")
-# Libraries come from dpkg-shlibdeps; the window also needs the X platform plugin, CJK fonts and Qt's own
-# Chinese translation, which no binary links against.
+# Libraries come from dpkg-shlibdeps (libqt6gui6 brings the X platform and JPEG plugins); the window also
+# needs CJK fonts and Qt's own Chinese translation, which no binary links against.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
 
 # Debian's documentation files: the copyright notice and a changelog, compressed as policy asks.
 set(VORLANE_DOC_DIR ${CMAKE_BINARY_DIR}/package-doc)

@@ -21,7 +21,7 @@ usr=$root/usr
 
 # Dependencies that no binary links against but the window needs.
 depends=$(dpkg-deb -f "$deb" Depends)
-for need in qt6-qpa-plugins fonts-wqy-microhei qt6-translations-l10n libqt6widgets6; do
+for need in fonts-wqy-microhei qt6-translations-l10n libqt6gui6 libqt6widgets6; do
   [[ ", $depends," == *", $need"[\ ,]* ]] || fail "Depends lacks $need: $depends"
 done
 
