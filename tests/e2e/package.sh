@@ -25,6 +25,9 @@ for need in fonts-wqy-microhei qt6-translations-l10n libqt6gui6 libqt6widgets6; 
   [[ ", $depends," == *", $need"[\ ,]* ]] || fail "Depends lacks $need: $depends"
 done
 
+# apt would install it as the README says (simulated: nothing changes on this machine).
+apt-get -s -q install "$deb" 2>&1 | grep -q '^Inst vorlane-qr ' || { apt-get -s install "$deb"; fail "apt cannot install it"; }
+
 # Where the desktop and man look, with the icon at the size its folder names.
 for f in bin/vorlane-qr bin/qrgen bin/vendor-api share/vorlane-qr/vendor-data.json \
          share/applications/vorlane-qr.desktop share/metainfo/example.vorlane.qr.metainfo.xml \
