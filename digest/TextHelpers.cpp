@@ -1,5 +1,8 @@
 #include "TextHelpers.h"
 
+#include <charconv>
+#include <cmath>
+
 namespace textutil {
 namespace {
 
@@ -75,6 +78,51 @@ std::string PercentEncode(std::string_view bytes)
         const auto b = static_cast<uint8_t>(c);
         if (IsUnreserved(b)) out += c;
         else AppendPercentEscape(out, b);
+    }
+    return out;
+}
+
+std::string NumberToString(double value)
+{
+    if (std::isnan(value)) return "NaN";
+    if (value == 0) return "0"; // also -0
+    if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+
+    // Shortest round-trip digits from to_chars, as d.ddde[+-]x.
+    char buf[64];
+    const auto [end, error] = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
+    if (error != std::errc()) return {};
+    const std::string_view sci(buf, static_cast<size_t>(end - buf));
+    const size_t e = sci.find('e');
+    std::string digits;
+    for (const char c : sci.substr(0, e))
+        if (c != '.') digits += c;
+    int exponent = 0;
+    std::from_chars(sci.data() + e + 1 + (sci[e + 1] == '+'), sci.data() + sci.size(), exponent);
+
+    // ECMAScript's layout: value = digits x 10^(n - k).
+    const int k = static_cast<int>(digits.size());
+    const int n = exponent + 1;
+    std::string out = value < 0 ? "-" : "";
+    if (k <= n && n <= 21) {
+        out += digits;
+        out.append(static_cast<size_t>(n - k), '0');
+    } else if (0 < n && n <= 21) {
+        out += digits.substr(0, static_cast<size_t>(n));
+        out += '.';
+        out += digits.substr(static_cast<size_t>(n));
+    } else if (-6 < n && n <= 0) {
+        out += "0.";
+        out.append(static_cast<size_t>(-n), '0');
+        out += digits;
+    } else {
+        out += digits[0];
+        if (k > 1) {
+            out += '.';
+            out += digits.substr(1);
+        }
+        out += n - 1 < 0 ? "e-" : "e+";
+        out += std::to_string(std::abs(n - 1));
     }
     return out;
 }

@@ -34,6 +34,12 @@ constexpr bool IsUnreserved(char32_t c)
 // Each byte that is not unreserved as %XX.
 std::string PercentEncode(std::string_view bytes);
 
+// A number as JScript's number-to-string writes it (ECMAScript Number::toString):
+// the shortest digits that read back as the same double, plain decimal while
+// the decimal point falls within 21 places left or 6 right of them, else
+// exponent form; 100000 -> "100000", 1e21 -> "1e+21", 1e-7 -> "1e-7", -0 -> "0".
+std::string NumberToString(double value);
+
 // UTF-8 of UTF-16; a lone surrogate becomes U+FFFD.
 std::string ToUtf8(std::u16string_view text);
 // UTF-16 of UTF-8; each ill-formed sequence becomes U+FFFD.
