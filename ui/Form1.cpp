@@ -31,6 +31,7 @@
 #include "Render.h"
 #include "SkinH.h"
 #include "UpdateCheck.h"
+#include "VendorProtocol.h"
 #include "WeChatLookup.h"
 #include "clsQRCode.h"
 
@@ -76,7 +77,7 @@ QImage BlankCanvas()
 Form1::Form1(FormServices& services, QWidget* parent) : QMainWindow(parent), services_(services)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Vorlane二维码生成器 V3.1.0"));
+    setWindowTitle(QStringLiteral("Vorlane二维码生成器 V") + QLatin1String(kProgramVersion));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(YaHei(9.75));
@@ -540,7 +541,8 @@ void Form1::Timer2_Timer()
 {
     // The check runs once; stopping first keeps the wait for the reply from starting it again.
     Timer2->stop();
-    const QString reply = HttpPost(netconfig::ApiUrl(QStringLiteral("/index.php/Index/soft_version")), {{"sn", u"qrcode"}});
+    const QString reply = HttpPost(netconfig::ApiUrl(QLatin1String(vendor::kVersionPath)),
+                                   {{"sn", std::u16string(vendor::kProductCode)}});
     const UpdateDecision d = DecideUpdate(ReadJsonReply(reply));
     switch (d.kind) {
     case UpdateDecision::Failed:
