@@ -1,6 +1,6 @@
 #include "Payloads.h"
 
-#include "Cp936.h"
+#include "TextHelpers.h"
 
 namespace {
 
@@ -80,20 +80,8 @@ std::u16string BuildUrl(const std::u16string& url) { return url; }
 
 std::u16string PercentEncodeUtf8(const std::u16string& text)
 {
-    static const char16_t digits[] = u"0123456789ABCDEF";
-    std::u16string out;
-    for (unsigned char b : cp936::ToUtf8(text)) {
-        const bool raw = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '-' ||
-                         b == '.' || b == '_' || b == '~';
-        if (raw) {
-            out += static_cast<char16_t>(b);
-        } else {
-            out += u'%';
-            out += digits[b >> 4];
-            out += digits[b & 15];
-        }
-    }
-    return out;
+    const std::string ascii = textutil::PercentEncode(textutil::ToUtf8(text));
+    return std::u16string(ascii.begin(), ascii.end());
 }
 
 std::u16string BuildSms(bool mms, const std::u16string& phone, const std::u16string& body)

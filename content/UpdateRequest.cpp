@@ -4,10 +4,12 @@
 #include "NetConfig.h"
 #include "POST.h"
 #include "UpdateCheck.h"
+#include "VendorProtocol.h"
 
 UpdateAnswer CheckForUpdate()
 {
-    const QString reply = HttpPost(netconfig::ApiUrl(QStringLiteral("/index.php/Index/soft_version")), {{"sn", u"qrcode"}});
+    const QString reply = HttpPost(netconfig::ApiUrl(QLatin1String(vendor::kVersionPath)),
+                                   {{"sn", std::u16string(vendor::kProductCode)}});
     const UpdateDecision d = DecideUpdate(ReadJsonReply(reply));
     UpdateAnswer answer;
     switch (d.kind) {
@@ -21,7 +23,7 @@ UpdateAnswer CheckForUpdate()
     return answer;
 }
 
-QString ProgramVersion() { return QString::fromLatin1(kCurrentVersion); }
+QString ProgramVersion() { return QString::fromLatin1(kProgramVersion); }
 
 QUrl StudioWebsite() { return QUrl(netconfig::WebsiteUrl()); }
 
