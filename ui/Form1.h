@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <span>
 
 #include "Payloads.h"
 
@@ -20,6 +21,7 @@ class QAction;
 class PayloadEncoder;
 class RequestWait;
 class FormServices;
+struct FormField;
 
 // The program's one window: nine kinds of content on a tab strip, the preview,
 // the four command buttons, the status bar, the menu.
@@ -91,7 +93,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Built in this order, which is also the order Tab visits the controls.
     void BuildControls();
+    void BuildTabStrip(QWidget* client);
+    void BuildTextFrame(QWidget* frame);
+    void BuildSmsFrame(QWidget* frame);
+    void BuildWifiFrame(QWidget* frame);
+    void BuildFields(QWidget* frame, std::span<const FormField> fields);
+    void BuildPreviewAndButtons(QWidget* client);
+    void BuildStatusBar(QWidget* client);
     void BuildMenu();
     void Text11_Change();
     void SetStatus(const QString& text);
