@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImageWriter>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -76,6 +78,21 @@ QString LimitSent(const QString& text, qsizetype limit)
 }
 
 const QString kCheckFailed = QStringLiteral("检测失败,请先使用当前版本");
+
+// Writes the picture as JPEG to a temporary name in the same folder and renames it
+// over path: a failed write leaves the previous file as it was and no partial file.
+bool SaveWhole(const QImage& picture, const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    QImageWriter writer(&file, "jpg");
+    writer.setQuality(95);
+    if (!writer.write(picture)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
 
 QImage BlankCanvas()
 {
@@ -287,7 +304,7 @@ void Form1::Command2_Click()
     }
     const QString path = QDir(dir).absoluteFilePath(name);
     savedPath_ = path;
-    const bool saved = ComposeExport().save(path, "JPG", 95);
+    const bool saved = SaveWhole(ComposeExport(), path);
     if (!saved)
         services_.Inform(this, kSaveTitle, QStringLiteral("二维码图片保存失败!路径:") + QDir::toNativeSeparators(path));
     else if (inProgramDir)
