@@ -19,7 +19,7 @@
 struct FormField {
     enum Kind { Caption, Hint, Box, Rule } kind;
     int number;
-    const char* text; // the caption, the hint, or the box's text at start
+    const char* text;             // the caption, the hint, or the box's text at start
     int left, top, width, height; // twips
     FormFont font;
 };
@@ -29,6 +29,7 @@ namespace {
 using Field = FormField;
 using enum FormFont;
 
+// clang-format off
 constexpr Field kCardFields[] = {
     {Field::Caption, 0, "姓名", 480, 960, 390, 285, YaHei975},   {Field::Box, 2, "", 1200, 960, 4935, 375, YaHei975},
     {Field::Caption, 1, "电话", 480, 1560, 390, 285, YaHei975},  {Field::Box, 3, "", 1200, 1560, 4935, 375, YaHei975},
@@ -96,6 +97,8 @@ constexpr Field kWeChatFields[] = {
     {Field::Box, 18, "", 360, 1080, 6015, 375, YaHei975},
     {Field::Hint, 28, "扫描后支持自动跳转公众号关注页面", 360, 1680, 6015, 255, YaHei9},
 };
+
+// clang-format on
 
 // The command buttons, left to right and top to bottom.
 struct ButtonSpec {

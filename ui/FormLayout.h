@@ -5,10 +5,7 @@
 #include <QString>
 
 // Layout figures are the original twips; 15 twips make a pixel.
-inline QRect Twips(int left, int top, int width, int height)
-{
-    return {left / 15, top / 15, width / 15, height / 15};
-}
+inline QRect Twips(int left, int top, int width, int height) { return {left / 15, top / 15, width / 15, height / 15}; }
 
 // The window's fonts, each with installed CJK fallbacks.
 enum class FormFont { YaHei975, YaHei9, YaHei105, Tahoma };

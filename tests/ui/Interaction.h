@@ -90,9 +90,9 @@ public:
 private:
     void Read(QTcpSocket* s)
     {
-        if (s->property("seen").toBool()) return s->readAll(), void();
-        s->setProperty("seen", true);
         const QByteArray head = s->readAll();
+        if (s->property("seen").toBool()) return; // the rest of a request already counted
+        s->setProperty("seen", true);
         const QByteArray path = head.mid(head.indexOf(' ') + 1).split(' ').value(0);
         ++requests;
         mostWaiting = std::max(mostWaiting, ++waiting);

@@ -95,12 +95,14 @@ TEST_F(WindowTest, OnlyFocusMovedIntoTheTextSelectsAll)
              form->Command4->setFocus(Qt::OtherFocusReason);
              QTest::keyClick(form->Command4, Qt::Key_Backtab, Qt::ShiftModifier);
          }},
-        {"help box closed", false, [&] {
+        {"help box closed", false,
+         [&] {
              BoxAnswerer ok;
              ChooseFromMenu(form->menuBar(), Menu1()->menuAction(), form->sm);
              EXPECT_EQ(ok.Texts(), QStringList{kHelp});
          }},
-        {"menu closed with Escape", false, [&] {
+        {"menu closed with Escape", false,
+         [&] {
              ChooseFromMenu(form->menuBar(), Menu1()->menuAction());
              ASSERT_TRUE(QTest::qWaitFor([&] { return Menu1()->isVisible(); }, 2000));
              QTest::keyClick(Menu1(), Qt::Key_Escape);
@@ -108,7 +110,8 @@ TEST_F(WindowTest, OnlyFocusMovedIntoTheTextSelectsAll)
              // The menu bar may keep the keyboard; a second Escape leaves it.
              if (QApplication::focusWidget() == form->menuBar()) QTest::keyClick(form->menuBar(), Qt::Key_Escape);
          }},
-        {"back from another window", false, [&] {
+        {"back from another window", false,
+         [&] {
              otherProgram.show();
              otherProgram.activateWindow();
              ASSERT_TRUE(QTest::qWaitForWindowActive(&otherProgram));
@@ -176,7 +179,8 @@ TEST_F(WindowTest, SmsCounterCountsLineBreaksAsSent)
     EXPECT_EQ(form->Text11->textCursor().position(), form->Text11->document()->characterCount() - 1);
     Box(12)->setText("10086");
     const std::string payload = GenerateAndRead(*form, Menu1());
-    const QString body = QUrl::fromPercentEncoding(QByteArray::fromStdString(payload).mid(QByteArray("sms:10086?body=").size()));
+    const QString body =
+        QUrl::fromPercentEncoding(QByteArray::fromStdString(payload).mid(QByteArray("sms:10086?body=").size()));
     EXPECT_EQ(body.size(), 300);
     EXPECT_EQ(body, QString("xy\r\n").repeated(75));
 }
@@ -276,7 +280,6 @@ TEST(NetworkWaits, YesToTheExitQuestionAbandonsTheWait)
                  {"look-up, silent server", true, -1},
                  {"look-up, answer after the Yes", true, 700}};
     for (const Case& c : cases) {
-        
         LateServer server(c.answerAfterMs, [](const QByteArray& path) { return Reply(path, true); });
         qputenv("VORLANE_API_URL", server.Url().toUtf8());
         qputenv("VORLANE_HTTP_TIMEOUT_MS", "3000");
@@ -330,6 +333,7 @@ TEST_F(WindowTest, EveryControlStandsWhereTheLayoutTablePutsIt)
         const char* name;
         int left, top, width, height;
     } places[] = {
+        // clang-format off
         {"TabStrip1", 240, 240, 6975, 6495},
         {"Frame1(0)", 360, 720, 6735, 5895}, {"Frame1(1)", 360, 720, 6735, 5895}, {"Frame1(2)", 360, 720, 6735, 5895},
         {"Frame1(3)", 360, 720, 6735, 5895}, {"Frame1(4)", 360, 720, 6735, 5895}, {"Frame1(5)", 360, 720, 6735, 5895},
@@ -383,6 +387,7 @@ TEST_F(WindowTest, EveryControlStandsWhereTheLayoutTablePutsIt)
         {"Label3(17)", 360, 600, -1, 285}, {"Text17", 360, 1080, 6015, 375}, {"Label3(20)", 360, 1680, -1, -1},
         {"Label3(27)", 360, 2040, -1, -1},
         {"Label3(18)", 360, 600, -1, 285}, {"Text18", 360, 1080, 6015, 375}, {"Label3(28)", 360, 1680, -1, -1},
+        // clang-format on
     };
     for (const Place& p : places) {
         QWidget* w = form->findChild<QWidget*>(p.name);
