@@ -27,9 +27,10 @@ namespace {
 
 constexpr size_t kMaxBodyBytes = 64 * 1024;
 // Header lines of one request; a real client sends about ten.
-constexpr size_t kMaxHeaderLines = 100;
-// Everything a connection holds (request line and headers included) lives in this pool.
-constexpr size_t kConnectionMemory = 16 * 1024;
+constexpr size_t kMaxHeaderLines = 64;
+// Everything a connection holds (request line, headers and their index) lives in this pool;
+// at 32 KiB a request just over the line limit still leaves room for its refusal.
+constexpr size_t kConnectionMemory = 32 * 1024;
 constexpr unsigned kMaxConnections = 4096;
 constexpr unsigned kIdleTimeoutSeconds = 10;
 constexpr unsigned kThreads = 2;
