@@ -4,6 +4,7 @@
 #include <microhttpd.h>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
@@ -209,7 +210,7 @@ void Completed(void*, MHD_Connection*, void** state, MHD_RequestTerminationCode)
 
 // The library's own words, kept for the one line printed when start-up fails.
 std::string g_lastLibraryMessage;
-bool g_started = false;
+std::atomic<bool> g_started{false};
 
 void Log(void*, const char* format, va_list args)
 {
