@@ -4,10 +4,11 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-vorlane_install_deps
+vorlane_install_deps build run
 
 vorlane_build_settings
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+# Tests and benchmarks need the test-only packages: left out here, test.sh turns them back on.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANE_TESTS=OFF -DVORLANE_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build build -j"$jobs" --target vorlane-qr qrgen vendor-api
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then

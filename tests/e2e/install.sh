@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# cmake --install lays out a working program: binaries, demo data, desktop entry, icon.
+# cmake --install lays out a working program: binaries, demo data, desktop entry, icons, metadata.
 # usage: install.sh BUILD_DIR
 set -euo pipefail
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" >/dev/null
 for f in bin/vorlane-qr bin/qrgen bin/vendor-api share/vorlane-qr/vendor-data.json \
-         share/applications/vorlane-qr.desktop share/pixmaps/vorlane-qr.png; do
+         share/applications/vorlane-qr.desktop share/metainfo/example.vorlane.qr.metainfo.xml \
+         share/icons/hicolor/scalable/apps/vorlane-qr.svg share/icons/hicolor/{48x48,128x128,256x256}/apps/vorlane-qr.png; do
   [ -s "$prefix/$f" ] || { echo "missing $f"; exit 1; }
 done
 grep -qx 'Exec=vorlane-qr' "$prefix/share/applications/vorlane-qr.desktop"
 grep -qx 'Icon=vorlane-qr' "$prefix/share/applications/vorlane-qr.desktop"
-# The icon is a symbol that reads back.
-[ "$(zbarimg --nodbus --raw -q "$prefix/share/pixmaps/vorlane-qr.png" 2>/dev/null)" = "Vorlane QR" ]
+# Every icon is a symbol that reads back.
+for icon in "$prefix"/share/icons/hicolor/*/apps/vorlane-qr.*; do
+  [ "$(zbarimg --nodbus --raw -q "$icon" 2>/dev/null)" = "Vorlane QR" ] || { echo "icon $icon does not read"; exit 1; }
+done
 # The installed server finds the installed data (run from elsewhere), and the installed command line works.
 cd /
 out=$(mktemp)

@@ -80,8 +80,9 @@ TEST(VendorApiHandlers, DataFileValuesPassThrough)
         bool lookup; // else the version endpoint
         const char* object;
         const char* member;
-        const char* expectedJson;
+        std::string expectedJson;
     };
+    const std::string programVersion = "\"" + std::string(kProgramVersion) + "\"";
     const Case cases[] = {
         {R"({"update":{"sid":1234567}})", false, "info", "sid", "1234567"},
         {R"({"update":{"sid":"0057"}})", false, "info", "sid", R"("0057")"},
@@ -91,7 +92,7 @@ TEST(VendorApiHandlers, DataFileValuesPassThrough)
         {R"({"update":{"result":"0","msg":"停用"}})", false, "", "result", R"("0")"},
         {R"({"update":{"result":"0","msg":"停用"}})", false, "", "msg", R"("停用")"},
         {R"({"update":{"result":-0.0}})", false, "", "msg", R"("检测失败")"},
-        {R"({"update":{"result":"ok"}})", false, "info", "version", R"("3.1.0")"},
+        {R"({"update":{"result":"ok"}})", false, "info", "version", programVersion},
         {R"({"accounts":{"12345":100000}})", true, "", "info", "100000"},
         {R"({"accounts":{"12345":1e21}})", true, "", "info", "1e21"},
         {R"({"accounts":{"12345":"0"}})", true, "", "info", R"("0")"},
@@ -105,7 +106,7 @@ TEST(VendorApiHandlers, DataFileValuesPassThrough)
         QJsonObject at = QJsonDocument::fromJson(QByteArray::fromStdString(reply)).object();
         if (*c.object) at = at.value(c.object).toObject();
         const QJsonValue expected =
-            QJsonDocument::fromJson("[" + QByteArray(c.expectedJson) + "]").array().first();
+            QJsonDocument::fromJson(QByteArray::fromStdString("[" + c.expectedJson + "]")).array().first();
         EXPECT_EQ(at.value(c.member), expected) << c.data << " " << c.member << " in " << reply;
     }
     std::string why;

@@ -132,7 +132,7 @@ int main(int argc, char** argv)
             if (!value(v) || !ParseInt(v, 0, 40, version)) return Usage("--version takes 0..40");
         } else if (arg == "--mask") {
             if (!value(v)) return Usage("--mask takes 0..7 or auto");
-            if (v == "auto") mask = kMaskAuto;
+            if (v == "auto") mask = -1; // only "auto" leaves 0..7
             else if (!ParseInt(v, 0, 7, mask)) return Usage("--mask takes 0..7 or auto");
         } else if (arg == "--format") {
             if (!value(format) || (format != "png" && format != "bmp" && format != "svg" && format != "txt" &&
@@ -186,6 +186,7 @@ int main(int argc, char** argv)
 
     clsQRCode encoder;
     encoder.SetKanjiMode(kanji);
+    encoder.SetAutoMask(mask < 0);
     const auto symbol = encoder.EncodeSymbol(reinterpret_cast<const uint8_t*>(payload.data()),
                                              static_cast<int32_t>(payload.size()), version, level, mask);
     if (!symbol) {

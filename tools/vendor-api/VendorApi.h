@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "VendorProtocol.h"
+
 // A value the data file gives for a reply member, kept as its JSON text so a
 // number goes back to the client exactly as the file wrote it.
 class ReplyValue {
@@ -28,7 +30,7 @@ private:
 struct VendorData {
     ReplyValue updateResult = ReplyValue::FromJson("1");
     ReplyValue updateMsg; // shown when the result reads "0"
-    ReplyValue version = "3.1.0";
+    ReplyValue version = kProgramVersion;
     ReplyValue sid = "57";
     ReplyValue must = "0";
     std::map<std::u16string, ReplyValue> accounts; // account -> what its look-up returns
@@ -41,9 +43,6 @@ inline constexpr std::size_t kMaxDataFileBytes = 64u * 1024 * 1024;
 // regular file of at most kMaxDataFileBytes holding a JSON object.
 std::optional<VendorData> LoadVendorData(const std::string& path, std::string& why);
 std::optional<VendorData> ParseVendorData(const std::string& json, std::string& why);
-
-inline constexpr char kVersionPath[] = "/index.php/Index/soft_version";
-inline constexpr char kLookupPath[] = "/index.php/Index/qr_driod";
 
 // The JSON reply to a form body posted to one of the two endpoints.
 std::string HandleVersion(const VendorData& data, const std::string& body);

@@ -163,7 +163,7 @@ std::optional<std::pair<unsigned, std::string>> Refuse(MHD_Connection* connectio
 {
     if (MHD_get_connection_values(connection, MHD_HEADER_KIND, nullptr, nullptr) > static_cast<int>(kMaxHeaderLines))
         return std::pair{MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE, Refusal("请求头过大")};
-    if (std::strcmp(url, kVersionPath) != 0 && std::strcmp(url, kLookupPath) != 0)
+    if (std::strcmp(url, vendor::kVersionPath) != 0 && std::strcmp(url, vendor::kLookupPath) != 0)
         return std::pair{MHD_HTTP_NOT_FOUND, Refusal("请求无效")};
     if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0)
         return std::pair{MHD_HTTP_METHOD_NOT_ALLOWED, Refusal("请求无效")};
@@ -198,7 +198,7 @@ MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const 
     exchange->answered = true;
     if (exchange->tooLarge) return Reply(connection, MHD_HTTP_CONTENT_TOO_LARGE, Refusal("请求过大"));
     return Reply(connection, MHD_HTTP_OK,
-                 std::strcmp(url, kVersionPath) == 0 ? HandleVersion(data, exchange->body)
+                 std::strcmp(url, vendor::kVersionPath) == 0 ? HandleVersion(data, exchange->body)
                                                      : HandleLookup(data, exchange->body));
 }
 
