@@ -28,10 +28,7 @@ VendorData Demo()
     return d;
 }
 
-std::string Token(const std::u16string& account)
-{
-    return Md5Hex(account + u"vokha", 32);
-}
+std::string Token(const std::u16string& account) { return Md5Hex(account + u"vokha", 32); }
 
 std::string Msg(const std::string& json)
 {
@@ -47,10 +44,11 @@ TEST(VendorApiHandlers, LookupRefusalsAndSuccess)
     EXPECT_EQ(Msg(chinese), "token验证失败");
     const std::string token = Token(u"中文号");
     const std::u16string t16(token.begin(), token.end());
-    EXPECT_EQ(ReadJsonReply(QString::fromStdString(HandleLookup(d, FormBody({{"user_account", u"中文号"}, {"token", t16}}))))
-                  .Member("info")
-                  .value_or(""),
-              "中文内容");
+    EXPECT_EQ(
+        ReadJsonReply(QString::fromStdString(HandleLookup(d, FormBody({{"user_account", u"中文号"}, {"token", t16}}))))
+            .Member("info")
+            .value_or(""),
+        "中文内容");
     EXPECT_EQ(Msg(HandleLookup(d, "user_account=nobody&token=" + Token(u"nobody"))), "未找到该公众号");
     EXPECT_EQ(Msg(HandleLookup(d, "user_account=vorlane")), "缺少参数");
     EXPECT_EQ(Msg(HandleLookup(d, "user_account=%zz&token=1")), "请求格式错误");
@@ -162,7 +160,8 @@ TEST(VendorApiServer, SurvivesBadRequestsAndServesConcurrentOnes)
     const Bad bad[] = {
         {"GET /index.php/Index/qr_driod HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", "HTTP/1.1 405", true},
         {"POST /elsewhere HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", "HTTP/1.1 404", true},
-        {"POST /index.php/Index/qr_driod HTTP/1.1\r\nHost: x\r\nContent-Length: 9\r\nConnection: close\r\n\r\ntoken=%G1",
+        {"POST /index.php/Index/qr_driod HTTP/1.1\r\nHost: x\r\nContent-Length: 9\r\nConnection: "
+         "close\r\n\r\ntoken=%G1",
          "HTTP/1.1 200", true},
         {"POST /index.php/Index/qr_driod HTTP/1.1\r\nHost: x\r\nContent-Length: 70000\r\nConnection: close\r\n\r\n" +
              QByteArray(70000, 'a'),
@@ -192,7 +191,8 @@ TEST(VendorApiServer, SurvivesBadRequestsAndServesConcurrentOnes)
         request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
         replies.emplace_back(manager.post(request, body));
         QObject::connect(replies.back().get(), &QNetworkReply::finished, &loop, [&, r = replies.back().get()] {
-            if (ReadJsonReply(QString::fromUtf8(r->readAll())).Member("info").value_or("") == "http://weixin.qq.com/r/demo")
+            if (ReadJsonReply(QString::fromUtf8(r->readAll())).Member("info").value_or("") ==
+                "http://weixin.qq.com/r/demo")
                 ++answered;
             if (std::all_of(replies.begin(), replies.end(), [](const auto& x) { return x->isFinished(); })) loop.quit();
         });
@@ -293,7 +293,8 @@ TEST(VendorApiServer, HeaderBounds)
     const QByteArray start = "POST /index.php/Index/qr_driod HTTP/1.1\r\nHost: x\r\nConnection: close\r\n";
     QByteArray manyLines, longHeaders;
     for (int i = 0; i < 100; ++i) manyLines += "X-Filler-" + QByteArray::number(i) + ": v\r\n";
-    for (int i = 0; i < 16; ++i) longHeaders += "X-Long-" + QByteArray::number(i) + ": " + QByteArray(4000, 'v') + "\r\n";
+    for (int i = 0; i < 16; ++i)
+        longHeaders += "X-Long-" + QByteArray::number(i) + ": " + QByteArray(4000, 'v') + "\r\n";
     struct Case {
         QByteArray headers;
         bool json; // counted by the server itself; a header block over the memory bound is the library's refusal

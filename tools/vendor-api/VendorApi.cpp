@@ -143,10 +143,7 @@ std::optional<VendorData> ParseVendorData(const std::string& json, std::string& 
     return data;
 }
 
-std::string Refusal(const std::string& message)
-{
-    return "{\"result\":0," + Member("msg", ReplyValue(message)) + "}";
-}
+std::string Refusal(const std::string& message) { return "{\"result\":0," + Member("msg", ReplyValue(message)) + "}"; }
 
 std::string HandleVersion(const VendorData& data, const std::string& body)
 {

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <optional>
@@ -21,6 +22,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "VendorApi.h"
 
@@ -158,8 +160,7 @@ MHD_Result Reply(MHD_Connection* connection, unsigned status, const std::string&
 }
 
 // Checks that need only the request line and headers; a refusal is answered at once.
-std::optional<std::pair<unsigned, std::string>> Refuse(MHD_Connection* connection, const char* url,
-                                                       const char* method)
+std::optional<std::pair<unsigned, std::string>> Refuse(MHD_Connection* connection, const char* url, const char* method)
 {
     if (MHD_get_connection_values(connection, MHD_HEADER_KIND, nullptr, nullptr) > static_cast<int>(kMaxHeaderLines))
         return std::pair{MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE, Refusal("请求头过大")};
@@ -199,7 +200,7 @@ MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const 
     if (exchange->tooLarge) return Reply(connection, MHD_HTTP_CONTENT_TOO_LARGE, Refusal("请求过大"));
     return Reply(connection, MHD_HTTP_OK,
                  std::strcmp(url, vendor::kVersionPath) == 0 ? HandleVersion(data, exchange->body)
-                                                     : HandleLookup(data, exchange->body));
+                                                             : HandleLookup(data, exchange->body));
 }
 
 void Completed(void*, MHD_Connection*, void** state, MHD_RequestTerminationCode)
@@ -209,6 +210,7 @@ void Completed(void*, MHD_Connection*, void** state, MHD_RequestTerminationCode)
 }
 
 // The library's own words, kept for the one line printed when start-up fails.
+std::mutex g_logMutex;
 std::string g_lastLibraryMessage;
 std::atomic<bool> g_started{false};
 
@@ -217,6 +219,7 @@ void Log(void*, const char* format, va_list args)
     if (g_started) return;
     char line[512];
     std::vsnprintf(line, sizeof line, format, args);
+    const std::lock_guard lock(g_logMutex);
     g_lastLibraryMessage = line;
     while (!g_lastLibraryMessage.empty() && g_lastLibraryMessage.back() == '\n') g_lastLibraryMessage.pop_back();
 }
@@ -231,34 +234,85 @@ void RaiseDescriptorLimit()
     }
 }
 
+struct Options {
+    std::string listen = "127.0.0.1:0";
+    std::string cert, key;
+    std::string dataPath = DefaultDataPath();
+};
+
+std::optional<Options> ParseArguments(int argc, char** argv, std::string& why)
+{
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        std::string* into = arg == "--listen" ? &o.listen
+                            : arg == "--cert" ? &o.cert
+                            : arg == "--key"  ? &o.key
+                            : arg == "--data" ? &o.dataPath
+                                              : nullptr;
+        if (!into) {
+            why = "unknown argument " + arg +
+                  " (usage: vendor-api --listen HOST:PORT [--cert FILE --key FILE] [--data FILE])";
+            return std::nullopt;
+        }
+        if (i + 1 >= argc) {
+            why = arg + " takes a value";
+            return std::nullopt;
+        }
+        *into = argv[++i];
+    }
+    if (o.cert.empty() != o.key.empty()) {
+        why = "--cert and --key go together";
+        return std::nullopt;
+    }
+    return o;
+}
+
+struct StopDaemon {
+    void operator()(MHD_Daemon* d) const { MHD_stop_daemon(d); } // also closes the listening socket
+};
+using Daemon = std::unique_ptr<MHD_Daemon, StopDaemon>;
+
+// Serves on the listening socket fd; the certificate and key (PEM) switch on TLS.
+Daemon Serve(int fd, const VendorData& data, const std::optional<std::string>& certPem,
+             const std::optional<std::string>& keyPem)
+{
+    std::vector<MHD_OptionItem> options = {
+        {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&Log), nullptr}, // first, so it sees every message
+        {MHD_OPTION_LISTEN_SOCKET, fd, nullptr},
+        {MHD_OPTION_THREAD_POOL_SIZE, kThreads, nullptr},
+        {MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, nullptr},
+        {MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, nullptr},
+        {MHD_OPTION_CONNECTION_TIMEOUT, kIdleTimeoutSeconds, nullptr},
+        {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&Completed), nullptr},
+        {MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, nullptr},
+    };
+    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG;
+    if (certPem && keyPem) {
+        flags |= MHD_USE_TLS;
+        options.push_back({MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(certPem->c_str())});
+        options.push_back({MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(keyPem->c_str())});
+    }
+    options.push_back({MHD_OPTION_END, 0, nullptr});
+    return Daemon(MHD_start_daemon(flags, 0, nullptr, nullptr, &Answer, const_cast<VendorData*>(&data),
+                                   MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string listen = "127.0.0.1:0", cert, key, dataPath = DefaultDataPath();
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg != "--listen" && arg != "--cert" && arg != "--key" && arg != "--data")
-            return Fail("unknown argument " + arg +
-                        " (usage: vendor-api --listen HOST:PORT [--cert FILE --key FILE] [--data FILE])");
-        if (i + 1 >= argc) return Fail(arg + " takes a value");
-        const std::string value = argv[++i];
-        if (arg == "--listen") listen = value;
-        else if (arg == "--cert") cert = value;
-        else if (arg == "--key") key = value;
-        else dataPath = value;
-    }
-    const auto address = ParseListen(listen);
-    if (!address) return Fail("--listen takes HOST:PORT with a port from 0 to 65535, not " + listen);
-    if (cert.empty() != key.empty()) return Fail("--cert and --key go together");
-
     std::string why;
-    const auto data = LoadVendorData(dataPath, why);
+    const auto options = ParseArguments(argc, argv, why);
+    if (!options) return Fail(why);
+    const auto address = ParseListen(options->listen);
+    if (!address) return Fail("--listen takes HOST:PORT with a port from 0 to 65535, not " + options->listen);
+    const auto data = LoadVendorData(options->dataPath, why);
     if (!data) return Fail(why);
     std::optional<std::string> certPem, keyPem;
-    if (!cert.empty()) {
-        certPem = ReadPem(cert, why);
-        if (certPem) keyPem = ReadPem(key, why);
+    if (!options->cert.empty()) {
+        certPem = ReadPem(options->cert, why);
+        if (certPem) keyPem = ReadPem(options->key, why);
         if (!keyPem) return Fail(why);
     }
 
@@ -274,27 +328,10 @@ int main(int argc, char** argv)
     int port = 0;
     const int fd = Listen(*address, port, why);
     if (fd < 0) return Fail(why);
-
-    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG;
-    if (certPem) flags |= MHD_USE_TLS;
-    MHD_OptionItem options[] = {
-        {MHD_OPTION_LISTEN_SOCKET, fd, nullptr},
-        {MHD_OPTION_THREAD_POOL_SIZE, kThreads, nullptr},
-        {MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, nullptr},
-        {MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, nullptr},
-        {MHD_OPTION_CONNECTION_TIMEOUT, kIdleTimeoutSeconds, nullptr},
-        {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&Completed), nullptr},
-        {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&Log), nullptr},
-        {MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, nullptr},
-        {certPem ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END, 0, certPem ? certPem->data() : nullptr},
-        {certPem ? MHD_OPTION_HTTPS_MEM_KEY : MHD_OPTION_END, 0, keyPem ? keyPem->data() : nullptr},
-        {MHD_OPTION_END, 0, nullptr},
-    };
-    MHD_Daemon* daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &Answer, const_cast<VendorData*>(&*data),
-                                          MHD_OPTION_ARRAY, options, MHD_OPTION_END);
+    const Daemon daemon = Serve(fd, *data, certPem, keyPem);
     if (!daemon) {
-        ::close(fd);
-        return Fail(certPem ? "cannot use the certificate " + cert + " and key " + key +
+        const std::lock_guard lock(g_logMutex);
+        return Fail(certPem ? "cannot use the certificate " + options->cert + " and key " + options->key +
                                   (g_lastLibraryMessage.empty() ? "" : ": " + g_lastLibraryMessage)
                             : "cannot start serving: " + g_lastLibraryMessage);
     }
@@ -305,7 +342,5 @@ int main(int argc, char** argv)
 
     int signal = 0;
     sigwait(&stop, &signal);
-    MHD_stop_daemon(daemon);
-    ::close(fd);
     return 0;
 }
