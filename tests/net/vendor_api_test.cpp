@@ -152,6 +152,9 @@ TEST(VendorApiServer, SurvivesBadRequestsAndServesConcurrentOnes)
     ASSERT_TRUE(api.Running());
     const quint16 port = PortOf(api);
 
+    QByteArray chunked = "POST /index.php/Index/qr_driod HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (int i = 0; i < 25; ++i) chunked += "1000\r\n" + QByteArray(4096, 'a') + "\r\n"; // 100 KiB, no length given
+    chunked += "0\r\n\r\n";
     struct Bad {
         QByteArray request;
         const char* status; // empty: no reply at all
@@ -166,6 +169,7 @@ TEST(VendorApiServer, SurvivesBadRequestsAndServesConcurrentOnes)
         {"POST /index.php/Index/qr_driod HTTP/1.1\r\nHost: x\r\nContent-Length: 70000\r\nConnection: close\r\n\r\n" +
              QByteArray(70000, 'a'),
          "HTTP/1.1 413", true},
+        {chunked, "HTTP/1.1 413", true},
         // A request line the HTTP library cannot parse gets the library's own page.
         {"complete nonsense\r\n\r\n", "HTTP/1.1 400", false},
         {QByteArray("\x00\x01\x02\xFF", 4), "", false},

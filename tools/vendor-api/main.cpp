@@ -22,6 +22,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "VendorApi.h"
@@ -29,6 +30,7 @@
 namespace {
 
 constexpr size_t kMaxBodyBytes = 64 * 1024;
+constexpr size_t kMaxDiscardBytes = 1024 * 1024;
 // Header lines of one request; a real client sends about ten.
 constexpr size_t kMaxHeaderLines = 64;
 // Everything a connection holds (request line, headers and their index) lives in this pool;
@@ -141,10 +143,10 @@ std::optional<std::string> ReadPem(const std::string& path, std::string& why)
     return text;
 }
 
-// One request in flight: its body so far.
+// One request in flight: its body so far (at most kMaxBodyBytes of it).
 struct Exchange {
     std::string body;
-    bool tooLarge = false;
+    size_t received = 0;
     bool answered = false;
 };
 
@@ -190,14 +192,15 @@ MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const 
         return MHD_YES;
     }
     if (*uploadSize > 0) {
-        if (exchange->body.size() + *uploadSize > kMaxBodyBytes) exchange->tooLarge = true;
-        else if (!exchange->answered) exchange->body.append(upload, *uploadSize);
-        *uploadSize = 0;
-        return MHD_YES;
+        const size_t size = std::exchange(*uploadSize, 0);
+        exchange->received += size;
+        if (!exchange->answered && exchange->received <= kMaxBodyBytes) exchange->body.append(upload, size);
+        // Past the bound a body is read on (and dropped) only so far, for its refusal; then the connection goes.
+        return exchange->received <= kMaxDiscardBytes ? MHD_YES : MHD_NO;
     }
     if (exchange->answered) return MHD_YES;
     exchange->answered = true;
-    if (exchange->tooLarge) return Reply(connection, MHD_HTTP_CONTENT_TOO_LARGE, Refusal("请求过大"));
+    if (exchange->received > kMaxBodyBytes) return Reply(connection, MHD_HTTP_CONTENT_TOO_LARGE, Refusal("请求过大"));
     return Reply(connection, MHD_HTTP_OK,
                  std::strcmp(url, vendor::kVersionPath) == 0 ? HandleVersion(data, exchange->body)
                                                              : HandleLookup(data, exchange->body));
