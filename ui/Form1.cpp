@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
@@ -304,7 +305,11 @@ void Form1::BuildMenu()
 
 void Form1::Form_Load()
 {
-    SkinH_AttachEx(services_.ProgramDir() + QStringLiteral("/skinh.she"), QString());
+    // An installed program keeps its skin with its data, not in the binaries' folder.
+    QString skin = services_.ProgramDir() + QStringLiteral("/skinh.she");
+    const QString installedData = InstalledDataDir(services_.ProgramDir());
+    if (!QFileInfo::exists(skin) && !installedData.isEmpty()) skin = installedData + QStringLiteral("/skinh.she");
+    SkinH_AttachEx(skin, QString());
     setWindowIcon(QIcon());
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         adjustSize();
@@ -443,9 +448,10 @@ void Form1::Command2_Click()
     const QString name = QStringLiteral("HD") + services_.Now().toString(QStringLiteral("yyyyMMddHHmmss")) +
                          QStringLiteral(".jpg");
     QString dir = services_.ProgramDir();
-    const bool inProgramDir = DirectoryWritable(dir);
+    // An installed program's folder belongs to the package manager, even when writable (root, an unpacked
+    // package): use the pictures folder, as for a read-only folder.
+    const bool inProgramDir = InstalledDataDir(dir).isEmpty() && DirectoryWritable(dir);
     if (!inProgramDir) {
-        // An installed program's folder is usually read-only: use the pictures folder.
         dir = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
         QDir().mkpath(dir);
     }

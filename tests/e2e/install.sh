@@ -2,6 +2,7 @@
 # cmake --install lays out a working program: binaries, demo data, desktop entry, icons, metadata.
 # usage: install.sh BUILD_DIR
 set -euo pipefail
+. "$(dirname "$0")/../../scripts/lib.sh"
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" >/dev/null
@@ -19,11 +20,8 @@ done
 # The installed server finds the installed data (run from elsewhere), and the installed command line works.
 cd /
 out=$(mktemp)
-"$prefix/bin/vendor-api" --listen 127.0.0.1:0 >"$out" &
-pid=$!
-for _ in $(seq 50); do grep -q '^listening on' "$out" && break; sleep 0.1; done
-url=$(sed -n 's/^listening on //p' "$out")
-reply=$(VORLANE_API_URL="$url" "$prefix/bin/qrgen" wechat --account vorlane --payload)
-kill "$pid"; rm -f "$out"
+vorlane_start_api "$out" "$prefix/bin/vendor-api"
+reply=$(VORLANE_API_URL="$api_url" "$prefix/bin/qrgen" wechat --account vorlane --payload)
+kill "$api_pid"; rm -f "$out"
 [ "$reply" = "http://weixin.qq.com/r/vorlane-demo" ] || { echo "look-up gave '$reply'"; exit 1; }
 echo "installed layout works"

@@ -5,6 +5,7 @@
 # vendor-api, and saves into the user's pictures folder, never beside itself.
 # usage: package.sh PACKAGE.deb
 set -euo pipefail
+. "$(dirname "$0")/../../scripts/lib.sh"
 deb=$(realpath "$1")
 work=$(mktemp -d)
 api_pid=""
@@ -57,11 +58,7 @@ export -n LD_LIBRARY_PATH
 [ "$(zbarimg --nodbus --raw -q "$work/symbol.png" 2>/dev/null)" = "installed package" ] || fail "qrgen symbol"
 
 # The packaged server serves its packaged demo data.
-"$usr/bin/vendor-api" --listen 127.0.0.1:0 >"$work/api.out" &
-api_pid=$!
-for _ in $(seq 100); do grep -q '^listening on ' "$work/api.out" && break; sleep 0.1; done
-api_url=$(sed -n 's/^listening on //p' "$work/api.out")
-[ -n "$api_url" ] || fail "vendor-api did not start"
+vorlane_start_api "$work/api.out" "$usr/bin/vendor-api" || fail "vendor-api did not start"
 
 # The window under Xvfb, with a home of its own: its title appears, the update check reaches the server, a
 # symbol typed in is saved, and the saved picture lands in the pictures folder.
