@@ -11,6 +11,7 @@ runs=${VENDOR_API_RUNS:-3}
 seconds=${VENDOR_API_SECONDS:-5}
 lua="$here/vendor_api_post.lua"
 abuse="$here/vendor_api_abuse.py"
+. "$here/../scripts/lib.sh"
 for tool in wrk openssl python3; do
   command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 1; }
 done
@@ -35,15 +36,8 @@ openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyou
 start_server() {
   local tls=()
   [ "$1" = https ] && tls=(--cert "$work/cert.pem" --key "$work/key.pem")
-  : >"$work/server.out"
-  "$bin/vendor-api" --listen 127.0.0.1:0 "${tls[@]}" >"$work/server.out" &
-  server_pid=$!
-  for _ in $(seq 100); do
-    grep -q '^listening on ' "$work/server.out" && break
-    kill -0 "$server_pid" 2>/dev/null || { echo "vendor-api did not start" >&2; exit 1; }
-    sleep 0.05
-  done
-  url=$(sed -n 's/^listening on //p' "$work/server.out")
+  vorlane_start_api "$work/server.out" "$bin/vendor-api" "${tls[@]}"
+  server_pid=$api_pid url=$api_url
   port=${url##*:}
 }
 stop_server() { kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; server_pid=""; }
