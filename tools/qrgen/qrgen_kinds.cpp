@@ -1,11 +1,9 @@
 #include "qrgen_kinds.h"
 
 #include <set>
-#include <vector>
 
 #include "Cp936.h"
 #include "Payloads.h"
-#include "WeChatLookup.h"
 
 namespace {
 
@@ -35,6 +33,28 @@ const std::vector<KindEntry>& Kinds()
 }
 
 } // namespace
+
+const std::vector<KindInfo>& KindList()
+{
+    static const std::vector<KindInfo> list = [] {
+        std::vector<KindInfo> out;
+        for (const KindEntry& k : Kinds()) {
+            KindInfo info{k.name, {}, k.kind == ContentKind::WeChat};
+            for (const auto& option : k.options) info.fields.emplace_back(option.first);
+            if (k.kind == ContentKind::Wifi) info.fields.emplace_back("security");
+            out.push_back(std::move(info));
+        }
+        return out;
+    }();
+    return list;
+}
+
+const KindInfo* FindKind(const std::string& name)
+{
+    for (const KindInfo& k : KindList())
+        if (k.name == name) return &k;
+    return nullptr;
+}
 
 KindResult BuildKindPayload(const std::string& kind, const std::map<std::string, std::string>& fields)
 {
@@ -66,13 +86,6 @@ KindResult BuildKindPayload(const std::string& kind, const std::map<std::string,
 
     if (const auto refusal = ValidationMessage(entry->kind, in))
         return {KindStatus::Refused, {}, cp936::ToUtf8(*refusal)};
-
-    if (entry->kind != ContentKind::WeChat) return {KindStatus::Ok, cp936::ToUtf8(BuildPayload(entry->kind, in)), {}};
-
-    const LookupResult found = LookupAccount(QString::fromStdU16String(in.text[18]));
-    switch (found.kind) {
-    case LookupResult::Payload: return {KindStatus::Ok, found.text.toStdString(), {}};
-    case LookupResult::Refused: return {KindStatus::Refused, {}, found.text.toStdString()};
-    default: return {KindStatus::Refused, {}, kLookupFailed};
-    }
+    if (entry->kind == ContentKind::WeChat) return {KindStatus::Ok, {}, {}};
+    return {KindStatus::Ok, cp936::ToUtf8(BuildPayload(entry->kind, in)), {}};
 }
