@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <iostream>
+#include <set>
 
 #include "qrgen_kinds.h"
 
@@ -91,9 +92,9 @@ void AddEncodeCommand(CLI::App& app, Request& r)
     file->excludes(positional);
 }
 
-void AddKindCommands(CLI::App& app, Request& r)
+void AddKindCommand(CLI::App& app, Request& r, const KindInfo& kind)
 {
-    for (const KindInfo& kind : KindList()) {
+    {
         CLI::App* sub = app.add_subcommand(kind.name, "the " + kind.name + " content kind");
         for (const std::string& field : kind.fields)
             sub->add_option_function<std::string>(
@@ -124,6 +125,36 @@ void AddBatchCommand(CLI::App& app, Request& r)
     AddPictureOptions(batch, r, false);
 }
 
+// The subcommand the arguments name, if any: the first word that is neither an
+// option nor an option's value. Building every subcommand's options costs more
+// than encoding a small symbol, so only that one is built (all for --help).
+std::string NamedCommand(int argc, char** argv)
+{
+    static const std::set<std::string> takesValue = {"-o", "--output", "-t", "--type", "--format", "-s", "--size",
+                                                     "--scale", "-m", "--margin", "-d", "--dpi", "--foreground",
+                                                     "--background", "-l", "--level", "-v", "--symversion", "--mask"};
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") return "*";
+        if (arg == "--") return {};
+        if (arg.size() > 1 && arg[0] == '-') {
+            if (takesValue.count(arg)) ++i;
+            continue;
+        }
+        return arg;
+    }
+    return {};
+}
+
+void AddCommands(CLI::App& app, Request& r, const std::string& named)
+{
+    const bool all = named == "*";
+    if (all || named == "encode") AddEncodeCommand(app, r);
+    for (const KindInfo& kind : KindList())
+        if (all || named == kind.name) AddKindCommand(app, r, kind);
+    if (all || named == "batch") AddBatchCommand(app, r);
+}
+
 } // namespace
 
 const char* UsageText()
@@ -139,9 +170,7 @@ ParseOutcome ParseCommandLine(int argc, char** argv, Request& r)
     AddEncodeOptions(&app, r);
     AddPictureOptions(&app, r, true);
     app.add_option("TEXT", r.text, "the text to encode (default: standard input)");
-    AddEncodeCommand(app, r);
-    AddKindCommands(app, r);
-    AddBatchCommand(app, r);
+    AddCommands(app, r, NamedCommand(argc, argv));
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
