@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# qrgen as a whole process beside its peers (qrencode, zint), measured with
+# hyperfine. Each comparison runs three times, interleaved with the others, and
+# the table gives the median of the three means with their range.
+# usage: bench/qrgen_process.sh [BIN_DIR]   (default: build/bin)
+set -euo pipefail
+bin=$(cd "${1:-build/bin}" && pwd)
+qrgen="$bin/qrgen"
+for tool in hyperfine qrencode zint jq; do
+  command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 1; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+# 10,000 URLs of 40 to 80 bytes.
+awk 'BEGIN { srand(7); for (i = 0; i < 10000; i++) {
+  n = 40 + int(rand() * 41); s = "https://example.com/p/" i "/";
+  while (length(s) < n) s = s sprintf("%c", 97 + int(rand() * 26)); print s } }' >urls.txt
+# 2,900 bytes: version 40 at level L.
+big=$(head -c 2900 /dev/zero | tr '\0' 'q')
+
+# name | qrgen command | peer command | peer name | runs a round
+comparisons=(
+  "small PNG|$qrgen -o a.png hello|qrencode -o b.png hello|qrencode|100"
+  "version-40 PNG|$qrgen -l L -o a.png $big|qrencode -l L -o b.png $big|qrencode|30"
+  "batch 10,000 URLs|$qrgen batch -O out urls.txt|zint --batch -b QRCODE --filetype=PNG -i urls.txt -o out/~~~~~.png|zint --batch|1"
+  "batch 10,000 URLs|$qrgen batch -O out urls.txt|while read -r l; do qrencode -o \"out/\$RANDOM\$RANDOM.png\" \"\$l\"; done <urls.txt|qrencode a line|1"
+)
+
+for round in 1 2 3; do
+  for i in "${!comparisons[@]}"; do
+    IFS='|' read -r name ours peer peername runs <<<"${comparisons[$i]}"
+    warmup=$([ "$runs" -gt 1 ] && echo 3 || echo 0)
+    hyperfine --style none --warmup "$warmup" --runs "$runs" --prepare 'rm -rf out; mkdir out' \
+      --export-json "r$round-c$i.json" -n qrgen "$ours" -n "$peername" "$peer" >/dev/null 2>&1
+  done
+done
+
+# Peak memory of the batch.
+rm -rf out && mkdir out
+/usr/bin/time -v "$qrgen" batch -O out urls.txt 2>time.txt >/dev/null || true
+peak=$(sed -n 's/.*Maximum resident set size (kbytes): //p' time.txt)
+
+median() { sort -g | sed -n 2p; }
+range() { sort -g | sed -n '1p;3p' | awk '{ printf (NR > 1 ? "-%.2f" : "%.2f"), $1 }'; }
+echo "| comparison | qrgen (median, range) | peer | peer (median, range) | peer / qrgen |"
+echo "|---|---|---|---|---|"
+for i in "${!comparisons[@]}"; do
+  IFS='|' read -r name ours peer peername runs <<<"${comparisons[$i]}"
+  mean() { for r in 1 2 3; do jq ".results[$1].mean * 1000" "r$r-c$i.json"; done; }
+  om=$(mean 0 | median); orng=$(mean 0 | range)
+  pm=$(mean 1 | median); prng=$(mean 1 | range)
+  ratio=$(awk -v o="$om" -v p="$pm" 'BEGIN { printf "%.2f", p / o }')
+  printf '| %s | %.2f ms (%s) | %s | %.2f ms (%s) | %sx |\n' "$name" "$om" "$orng" "$peername" "$pm" "$prng" "$ratio"
+done
+echo
+echo "Peak memory of the 10,000-URL batch: ${peak} KB"
