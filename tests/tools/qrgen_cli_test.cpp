@@ -403,6 +403,9 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
                                       Quote(folder / c.input) + " 2>&1", &status);
         EXPECT_EQ(status, c.status) << c.input;
         for (const std::string& refusal : c.refusals) EXPECT_NE(err.find(refusal + "\n"), std::string::npos) << err;
+        const std::string summary = "qrgen: " + std::to_string(c.files.size()) + " written, " +
+                                    std::to_string(c.refusals.size()) + " refused in ";
+        EXPECT_NE(err.find(summary), std::string::npos) << err;
         std::vector<std::string> expectedNames;
         for (const auto& [name, text] : c.files) {
             expectedNames.push_back(name);
