@@ -167,28 +167,30 @@ int32_t clsQRCode::Plan(const uint8_t* data, int32_t count, int32_t version, std
     return total;
 }
 
-std::vector<SegmentMode> clsQRCode::PlanSegments(const uint8_t* data, int32_t count, int32_t version) const
+std::vector<SegmentMode> clsQRCode::PlanSegments(std::span<const uint8_t> data, int32_t version) const
 {
     std::vector<SegmentMode> result;
-    if (count <= 0) return result;
+    if (data.empty() || data.size() > kMaxInputBytes) return result;
     std::vector<uint8_t> modes;
-    Plan(data, count, version, &modes);
+    Plan(data.data(), static_cast<int32_t>(data.size()), version, &modes);
     result.reserve(modes.size());
     for (uint8_t m : modes) result.push_back(static_cast<SegmentMode>(m));
     return result;
 }
 
-int32_t clsQRCode::BuildBitStream(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,
-                                  bool sizeOnly) const
+int32_t clsQRCode::BuildBitStream(uint8_t* bits, std::span<const uint8_t> data, int32_t version, bool sizeOnly) const
 {
-    if (count <= 0) {
+    if (data.size() > kMaxInputBytes) return -1;
+    const uint8_t* bytes = data.data();
+    const int32_t count = static_cast<int32_t>(data.size());
+    if (count == 0) {
         if (bits) bits[0] &= 0x0F;
         return 4;
     }
-    if (sizeOnly) return Plan(data, count, version, nullptr) + 4;
+    if (sizeOnly) return Plan(bytes, count, version, nullptr) + 4;
     std::vector<uint8_t> modes;
-    Plan(data, count, version, &modes);
-    return WriteSegments(bits, data, count, version, modes);
+    Plan(bytes, count, version, &modes);
+    return WriteSegments(bits, bytes, count, version, modes);
 }
 
 int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,

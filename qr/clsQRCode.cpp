@@ -189,12 +189,14 @@ int32_t clsQRCode::ChooseMask(QRLayout& layout, const std::vector<uint8_t>& unma
     return best;
 }
 
-std::optional<QRSymbol> clsQRCode::EncodeSymbol(const uint8_t* data, int32_t count, int32_t version, int32_t level,
+std::optional<QRSymbol> clsQRCode::EncodeSymbol(std::span<const uint8_t> bytes, int32_t version, int32_t level,
                                                 int32_t mask)
 {
     if (level < 1 || level > 4) level = 2;
     if (version < 0) return std::nullopt;
-    if (count < 0) count = 0;
+    if (bytes.size() > kMaxInputBytes) return std::nullopt;
+    const uint8_t* data = bytes.data();
+    const int32_t count = static_cast<int32_t>(bytes.size());
 
     // Version choice: one search serves a whole group of versions; groups that
     // cannot hold even the cheapest conceivable stream are not searched.
@@ -241,7 +243,7 @@ std::optional<QRSymbol> clsQRCode::EncodeSymbol(const uint8_t* data, int32_t cou
     const int32_t n = layout.n;
     symbol.size = n;
     symbol.stride = layout.stride;
-    if (mask == kMaskAuto) {
+    if (autoMask_) {
         std::vector<uint8_t> plain = layout.unmasked;
         FlipDataBits(plain.data(), layout.order.data(), symbol.codewords.data(), total);
         mask = ChooseMask(layout, plain, level);

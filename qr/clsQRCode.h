@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "clsFiniteField.h"
@@ -29,10 +30,6 @@ struct QRSymbol {
     bool Dark(int x, int y) const { return modules[static_cast<size_t>(y * stride + x)] != 0; }
 };
 
-// Mask choice for EncodeSymbol: 0..7 picks a pattern; kMaskAuto evaluates all
-// eight with the penalty rules of ISO/IEC 18004 and keeps the lowest score.
-inline constexpr int32_t kMaskAuto = -100;
-
 struct QRLayout;
 
 class clsQRCode {
@@ -47,11 +44,28 @@ public:
     void SetKanjiMode(bool on) { kanjiMode_ = on; }
     bool KanjiMode() const { return kanjiMode_; }
 
+    // Automatic masks: EncodeSymbol ignores its mask argument, evaluates all eight
+    // patterns with the penalty rules of ISO/IEC 18004 and keeps the lowest score.
+    // Off by default: the window's symbols carry the pattern it names.
+    void SetAutoMask(bool on) { autoMask_ = on; }
+    bool AutoMask() const { return autoMask_; }
+
+    // The most bytes any symbol holds: 7089 digits at 40-L. Longer input is refused
+    // before it is read, so no count beyond this enters any arithmetic.
+    static constexpr size_t kMaxInputBytes = 7089;
+
     // The whole pipeline. version 0 or > 40 picks the smallest fitting version,
     // < 0 gives none; level outside 1..4 means M; mask outside 0..7 means 0
-    // (kMaskAuto evaluates). None when the data does not fit.
-    std::optional<QRSymbol> EncodeSymbol(const uint8_t* data, int32_t count, int32_t version, int32_t level,
+    // (unless SetAutoMask chose automatic masks). None when the data does not fit.
+    std::optional<QRSymbol> EncodeSymbol(std::span<const uint8_t> data, int32_t version, int32_t level,
                                          int32_t mask);
+    // The same for count bytes from data; a count <= 0 is empty data.
+    std::optional<QRSymbol> EncodeSymbol(const uint8_t* data, int32_t count, int32_t version, int32_t level,
+                                         int32_t mask)
+    {
+        return EncodeSymbol(std::span<const uint8_t>(data, count > 0 ? static_cast<size_t>(count) : 0), version,
+                            level, mask);
+    }
 
     // Version tables and arithmetic.
     static int32_t SymbolSize(int32_t v);
@@ -73,11 +87,11 @@ public:
     static bool IsKanjiPair(int32_t first, int32_t second);
     // Writes the optimally segmented stream, terminator included, MSB first into
     // bits (packed, 8 bits a byte), or with sizeOnly just measures it. Returns the
-    // number of bits. bits must hold the whole stream; it may be null when sizeOnly.
-    int32_t BuildBitStream(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,
-                           bool sizeOnly) const;
-    // The mode chosen for every byte (what BuildBitStream writes).
-    std::vector<SegmentMode> PlanSegments(const uint8_t* data, int32_t count, int32_t version) const;
+    // number of bits, or -1 without reading data when it is longer than
+    // kMaxInputBytes. bits must hold the whole stream; it may be null when sizeOnly.
+    int32_t BuildBitStream(uint8_t* bits, std::span<const uint8_t> data, int32_t version, bool sizeOnly) const;
+    // The mode chosen for every byte (what BuildBitStream writes); empty beyond kMaxInputBytes.
+    std::vector<SegmentMode> PlanSegments(std::span<const uint8_t> data, int32_t version) const;
 
     // Matrix steps. matrix is an (n+3)-square module buffer for DrawFunctionPatterns;
     // an n-square data matrix for ApplyMask.
@@ -107,6 +121,7 @@ private:
     int32_t ChooseMask(QRLayout& layout, const std::vector<uint8_t>& unmaskedSymbol, int32_t level);
 
     bool kanjiMode_ = false;
+    bool autoMask_ = false;
     std::shared_ptr<clsFiniteField> field_;
     std::unique_ptr<clsReedSolomon> coder_;
     mutable std::vector<PlanCell> plan_; // per-call scratch, kept to avoid reallocations

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
@@ -24,14 +25,10 @@
 #include <QTimer>
 
 #include "FormServices.h"
-#include "JsonReply.h"
-#include "NetConfig.h"
-#include "POST.h"
 #include "Render.h"
 #include "SkinH.h"
-#include "UpdateCheck.h"
+#include "UpdateRequest.h"
 #include "WeChatLookup.h"
-#include "clsQRCode.h"
 
 namespace {
 
@@ -72,10 +69,11 @@ QImage BlankCanvas()
 
 } // namespace
 
-Form1::Form1(FormServices& services, QWidget* parent) : QMainWindow(parent), services_(services)
+Form1::Form1(FormServices& services, QWidget* parent)
+    : QMainWindow(parent), services_(services), encoder_(std::make_unique<PayloadEncoder>())
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Vorlane二维码生成器 V3.1.0"));
+    setWindowTitle(QStringLiteral("Vorlane二维码生成器 V") + ProgramVersion());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(YaHei(9.75));
@@ -307,7 +305,11 @@ void Form1::BuildMenu()
 
 void Form1::Form_Load()
 {
-    SkinH_AttachEx(services_.ProgramDir() + QStringLiteral("/skinh.she"), QString());
+    // An installed program keeps its skin with its data, not in the binaries' folder.
+    QString skin = services_.ProgramDir() + QStringLiteral("/skinh.she");
+    const QString installedData = InstalledDataDir(services_.ProgramDir());
+    if (!QFileInfo::exists(skin) && !installedData.isEmpty()) skin = installedData + QStringLiteral("/skinh.she");
+    SkinH_AttachEx(skin, QString());
     setWindowIcon(QIcon());
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         adjustSize();
@@ -376,10 +378,10 @@ FormInput Form1::ReadInput() const
         // Line breaks travel as CR LF.
         return e->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")).toStdU16String();
     };
-    in.text[1] = multiLine(Text1);
-    in.text[11] = multiLine(Text11);
-    for (size_t i = 2; i <= 18; ++i)
-        if (LineText[i]) in.text[i] = LineText[i]->text().toStdU16String();
+    in[Box::Content] = multiLine(Text1);
+    in[Box::SmsBody] = multiLine(Text11);
+    for (size_t i = 0; i < LineText.size(); ++i)
+        if (LineText[i]) in[static_cast<Box>(i)] = LineText[i]->text().toStdU16String();
     in.mms = Option1[1]->isChecked();
     in.security = static_cast<WifiSecurity>(std::max(0, Combo1->currentIndex()));
     return in;
@@ -417,8 +419,7 @@ void Form1::GenerateWeChat()
 
 void Form1::RenderPayload(const QString& payload)
 {
-    if (!encoder_) encoder_ = std::make_unique<clsQRCode>();
-    image1_ = EncodePayload(*encoder_, payload);
+    image1_ = encoder_->Encode(payload);
     if (image1_.isNull()) {
         // Nothing to show, save or copy: the preview returns to its placeholder.
         canvas_ = BlankCanvas();
@@ -447,9 +448,10 @@ void Form1::Command2_Click()
     const QString name = QStringLiteral("HD") + services_.Now().toString(QStringLiteral("yyyyMMddHHmmss")) +
                          QStringLiteral(".jpg");
     QString dir = services_.ProgramDir();
-    const bool inProgramDir = DirectoryWritable(dir);
+    // An installed program's folder belongs to the package manager, even when writable (root, an unpacked
+    // package): use the pictures folder, as for a read-only folder.
+    const bool inProgramDir = InstalledDataDir(dir).isEmpty() && DirectoryWritable(dir);
     if (!inProgramDir) {
-        // An installed program's folder is usually read-only: use the pictures folder.
         dir = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
         QDir().mkpath(dir);
     }
@@ -512,9 +514,9 @@ void Form1::sm_Click()
                      QStringLiteral("请选择对应的分类，并填写信息即可生成\r\n\r\nLOGO嵌入建议选择300px*300px的JPG图片"));
 }
 
-void Form1::xy_Click() { services_.OpenUrl(QUrl(netconfig::WebsiteUrl())); }
+void Form1::xy_Click() { services_.OpenUrl(StudioWebsite()); }
 
-void Form1::oskelt_Click() { services_.OpenUrl(QUrl(netconfig::CompanyUrl())); }
+void Form1::oskelt_Click() { services_.OpenUrl(CompanyWebsite()); }
 
 void Form1::qq_Click() { close(); }
 
@@ -534,18 +536,17 @@ void Form1::Timer2_Timer()
 {
     // The check runs once; stopping first keeps the wait for the reply from starting it again.
     Timer2->stop();
-    const QString reply = HttpPost(netconfig::ApiUrl(QStringLiteral("/index.php/Index/soft_version")), {{"sn", u"qrcode"}});
-    const UpdateDecision d = DecideUpdate(ReadJsonReply(reply));
+    const UpdateAnswer d = CheckForUpdate();
     switch (d.kind) {
-    case UpdateDecision::Failed:
+    case UpdateAnswer::Failed:
         services_.Inform(this, kHintTitle, QStringLiteral("检测失败,请先使用当前版本"));
         break;
-    case UpdateDecision::Current:
+    case UpdateAnswer::Current:
         SetStatus(QStringLiteral("当前软件为最新版本,欢迎使用Vorlane软件.."));
         break;
-    case UpdateDecision::Offer:
+    case UpdateAnswer::Offer:
         if (services_.AskYesNo(this, kHintTitle, QStringLiteral("发现最新版本") + d.version + QStringLiteral("，是否现在更新?"))) {
-            services_.OpenUrl(QUrl(netconfig::UpdatePageUrl(d.sid)));
+            services_.OpenUrl(d.page);
             EndProgram();
             return;
         }

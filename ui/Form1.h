@@ -17,7 +17,7 @@ class QStatusBar;
 class QTabBar;
 class QTimer;
 class QAction;
-class clsQRCode;
+class PayloadEncoder;
 class FormServices;
 
 // The program's one window: nine kinds of content on a tab strip, the preview,
@@ -100,7 +100,7 @@ private:
     void EndProgram();
 
     FormServices& services_;
-    std::unique_ptr<clsQRCode> encoder_;
+    std::unique_ptr<PayloadEncoder> encoder_;
     QImage image1_;   // the bare symbol; null = no symbol
     QImage image3_;   // the logo; null = none
     QImage canvas_;   // the preview's persistent image

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     encoder.SetKanjiMode(data[0] & 1);
     const int32_t version = static_cast<int8_t>(data[1]) % 48;
     const int32_t level = static_cast<int8_t>(data[2]) % 6;
-    const int32_t mask = (data[3] & 0x80) ? kMaskAuto : static_cast<int8_t>(data[3]) % 10;
+    encoder.SetAutoMask(data[3] & 0x80);
+    const int32_t mask = static_cast<int8_t>(data[3] << 1) % 10;
     const auto symbol = encoder.EncodeSymbol(data + 4, static_cast<int32_t>(size - 4), version, level, mask);
     if (!symbol) return 0;
     const int32_t n = symbol->size;

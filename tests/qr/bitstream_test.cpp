@@ -7,18 +7,18 @@
 
 namespace {
 
-const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+std::span<const uint8_t> Bytes(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 
 int SizeOf(const clsQRCode& q, const std::string& s, int version = 1)
 {
-    return q.BuildBitStream(nullptr, Bytes(s), static_cast<int>(s.size()), version, true);
+    return q.BuildBitStream(nullptr, Bytes(s), version, true);
 }
 
 // Writes the stream and checks that the written length equals the measured one.
 std::vector<uint8_t> Stream(const clsQRCode& q, const std::string& s, int version, int& bits)
 {
     std::vector<uint8_t> out(4096, 0xAA);
-    bits = q.BuildBitStream(out.data(), Bytes(s), static_cast<int>(s.size()), version, false);
+    bits = q.BuildBitStream(out.data(), Bytes(s), version, false);
     EXPECT_EQ(bits, SizeOf(q, s, version)) << s;
     out.resize(static_cast<size_t>((bits + 7) / 8));
     return out;
@@ -27,7 +27,7 @@ std::vector<uint8_t> Stream(const clsQRCode& q, const std::string& s, int versio
 std::string Modes(const clsQRCode& q, const std::string& s, int version = 1)
 {
     std::string out;
-    for (SegmentMode m : q.PlanSegments(Bytes(s), static_cast<int>(s.size()), version)) out += "BNAK"[static_cast<int>(m)];
+    for (SegmentMode m : q.PlanSegments(Bytes(s), version)) out += "BNAK"[static_cast<int>(m)];
     return out;
 }
 

@@ -123,6 +123,7 @@ TEST(Oracle, AutomaticMaskFollowsTheStandardsPenaltyRules)
     // qrcodegen scores the four penalty rules of the standard; for byte-mode data the
     // mask it picks is the one we pick.
     clsQRCode q;
+    q.SetAutoMask(true);
     uint32_t seed = 7;
     int compared = 0;
     for (int i = 0; i < 240; ++i) {
@@ -133,7 +134,7 @@ TEST(Oracle, AutomaticMaskFollowsTheStandardsPenaltyRules)
             data += static_cast<char>('a' + (seed >> 24) % 26);
         }
         const int level = 1 + i % 4;
-        const auto ours = Encode(q, data, 0, level, kMaskAuto);
+        const auto ours = Encode(q, data, 0, level, 0);
         ASSERT_TRUE(ours);
         const std::vector<uint8_t> bytes(data.begin(), data.end());
         const auto theirs = qrcodegen::QrCode::encodeSegments({qrcodegen::QrSegment::makeBytes(bytes)}, Ecc(level),
@@ -225,12 +226,13 @@ TEST(Oracle, AutomaticMaskSymbolsDecode)
 {
     TempDir dir;
     clsQRCode q;
+    q.SetAutoMask(true);
     std::vector<Written> symbols;
     const std::string samples[] = {"abc", "https://example.com/path?query=1", std::string(1663, 'k'),
                                    std::string(2000, '7'), "混合 Mixed 123 内容"};
     int counter = 0;
     for (const std::string& data : samples) {
-        const auto s = Encode(q, data, 0, EcQ, kMaskAuto);
+        const auto s = Encode(q, data, 0, EcQ, 0);
         ASSERT_TRUE(s);
         const std::string file = (dir.path() / ("m" + std::to_string(counter++) + ".png")).string();
         ASSERT_TRUE(SymbolToPicture(*s).scaled((s->size + 8) * kScale, (s->size + 8) * kScale).save(QString::fromStdString(file)));

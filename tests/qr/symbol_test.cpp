@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -103,12 +105,61 @@ TEST(Symbol, VersionChoiceAndCapacityLimits)
         EXPECT_EQ(s->level, EcM);
         EXPECT_EQ(Rows(*s), Rows(*Encode(q, "abc", 0, EcM)));
     }
-    for (int mask : {8, -1, 123456}) EXPECT_EQ(Rows(*Encode(q, "abc", 0, EcQ, mask)), Rows(*Encode(q, "abc")));
+    for (int mask : {8, -1, -100, 123456}) EXPECT_EQ(Rows(*Encode(q, "abc", 0, EcQ, mask)), Rows(*Encode(q, "abc")));
     // Empty data: a version 1 symbol of terminator and padding.
     const auto empty = q.EncodeSymbol(nullptr, 0, 0, EcQ, 0);
     ASSERT_TRUE(empty);
     EXPECT_EQ(empty->version, 1);
     EXPECT_EQ(Hex(empty->codewords, 3), "0E C1 1E");
+}
+
+// Address space nobody may read: a read of any byte of it is a fault.
+class UnreadableBytes {
+public:
+    explicit UnreadableBytes(size_t size) : size_(size)
+    {
+        void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        base_ = p == MAP_FAILED ? nullptr : static_cast<const uint8_t*>(p);
+    }
+    ~UnreadableBytes()
+    {
+        if (base_) munmap(const_cast<uint8_t*>(base_), size_);
+    }
+    UnreadableBytes(const UnreadableBytes&) = delete;
+    UnreadableBytes& operator=(const UnreadableBytes&) = delete;
+    const uint8_t* data() const { return base_; }
+
+private:
+    const uint8_t* base_;
+    size_t size_;
+};
+
+TEST(Symbol, InputLongerThanAnySymbolIsRefusedUnread)
+{
+    clsQRCode q;
+    // The longest input that fits: 7089 digits at 40-L; one more fits nowhere.
+    EXPECT_EQ(Encode(q, std::string(7089, '7'), 0, EcL)->version, 40);
+    EXPECT_FALSE(Encode(q, std::string(7090, '7'), 0, EcL));
+
+    // Longer input is refused before a byte of it is read, whatever its size: counts
+    // whose bit lengths pass 2^31 once wrapped round and made a stream that "fit".
+    const size_t sizes[] = {7090, 268435456, 300u << 20, 2147483647, (size_t{1} << 32) + 5};
+    const UnreadableBytes memory(sizes[std::size(sizes) - 1]);
+    ASSERT_NE(memory.data(), nullptr);
+    for (bool automatic : {false, true}) {
+        q.SetAutoMask(automatic);
+        for (size_t size : sizes)
+            for (int version : {0, 1, 40}) {
+                EXPECT_FALSE(q.EncodeSymbol(std::span(memory.data(), size), version, EcL, 0)) << size << " " << version;
+                if (size <= 2147483647) {
+                    EXPECT_FALSE(q.EncodeSymbol(memory.data(), static_cast<int32_t>(size), version, EcL, 0)) << size;
+                }
+            }
+    }
+    for (size_t size : sizes) {
+        EXPECT_EQ(q.BuildBitStream(nullptr, std::span(memory.data(), size), 27, true), -1) << size;
+        EXPECT_TRUE(q.PlanSegments(std::span(memory.data(), size), 27).empty()) << size;
+    }
 }
 
 TEST(Symbol, StreamsEndingAtTheCapacity)
@@ -231,6 +282,33 @@ TEST(Symbol, MasksAndFormatInformation)
         for (int bit = 17; bit >= 0; --bit) version = version << 1 | s->Dark(bit / 3, sz - 11 + bit % 3);
         EXPECT_EQ(version, clsQRCode::VersionBits(7));
     }
+}
+
+TEST(Symbol, AutomaticMaskIsAnExplicitSetting)
+{
+    clsQRCode q;
+    EXPECT_FALSE(q.AutoMask());
+    const std::string text = "https://example.com/automatic?mask=1";
+    q.SetAutoMask(true);
+    for (int mask : {0, 5, -100, 99}) {
+        const auto chosen = Encode(q, text, 0, EcQ, mask);
+        ASSERT_TRUE(chosen);
+        // The argument is ignored; the pattern kept scores lowest, the first on a tie.
+        clsQRCode fixed;
+        for (int m = 0; m < 8; ++m) {
+            const auto other = Encode(fixed, text, 0, EcQ, m);
+            if (m < chosen->mask) {
+                EXPECT_GT(clsQRCode::PenaltyScore(*other), clsQRCode::PenaltyScore(*chosen)) << m;
+            } else {
+                EXPECT_GE(clsQRCode::PenaltyScore(*other), clsQRCode::PenaltyScore(*chosen)) << m;
+            }
+            if (m == chosen->mask) {
+                EXPECT_EQ(other->modules, chosen->modules);
+            }
+        }
+    }
+    q.SetAutoMask(false);
+    EXPECT_EQ(Encode(q, text, 0, EcQ, -100)->mask, 0);
 }
 
 TEST(Symbol, SameInputSameSymbol)

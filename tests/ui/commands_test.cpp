@@ -98,20 +98,30 @@ TEST_F(CommandsTest, SaveWritesARealJpegBesideTheProgram)
     EXPECT_EQ(ZbarFile(path), "second");
 }
 
-TEST_F(CommandsTest, ReadOnlyProgramDirectoryFallsBackToPictures)
+TEST_F(CommandsTest, ReadOnlyOrInstalledProgramDirectoryFallsBackToPictures)
 {
     QTemporaryDir home;
     const QByteArray oldHome = qgetenv("HOME");
     qputenv("HOME", home.path().toUtf8());
     qunsetenv("XDG_CONFIG_HOME");
-    services.programDir = "/proc"; // nobody can create files there, not even root
-    Generate("fallback");
-    form->Command2->click();
+    // An installed program's folder is left alone even when it is writable (root, an unpacked package).
+    const QString installedBin = programDir.filePath("usr/bin");
+    ASSERT_TRUE(QDir().mkpath(installedBin) && QDir().mkpath(programDir.filePath("usr/share/vorlane-qr")));
     const QString path = QDir(home.path()).filePath("Pictures/HD20260203090507.jpg");
-    EXPECT_TRUE(QFile::exists(path));
-    ASSERT_EQ(services.boxes.size(), 1u);
-    EXPECT_EQ(services.boxes[0].text, "二维码图片已保存!路径:" + path);
-    EXPECT_EQ(ZbarFile(path), "fallback");
+    for (const QString& dir : {QString("/proc") /* nobody can create files there, not even root */, installedBin}) {
+        SCOPED_TRACE(dir.toStdString());
+        services.programDir = dir;
+        services.boxes.clear();
+        QFile::remove(path);
+        Generate("fallback " + dir);
+        form->Command2->click();
+        EXPECT_TRUE(QFile::exists(path));
+        ASSERT_EQ(services.boxes.size(), 1u);
+        EXPECT_EQ(services.boxes[0].text, "二维码图片已保存!路径:" + path);
+        EXPECT_EQ(ZbarFile(path), ("fallback " + dir).toStdString());
+    }
+    EXPECT_TRUE(QDir(installedBin).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    services.boxes.resize(1);
 
     // Nowhere to write: the failure is reported, never a success.
     qputenv("HOME", "/proc/nonexistent");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QComboBox>
@@ -337,28 +338,38 @@ TEST(Skin, AppliedWhenTheSkinFileExistsAndHarmlessOtherwise)
 {
     QTemporaryDir dir;
     FakeServices services;
+    auto load = [&services] {
+        Form1 form(services);
+        form.Form_Load();
+        form.Timer2->stop();
+        const QString sheet = qApp->styleSheet();
+        services.answers = {true};
+        form.close();
+        qApp->setStyleSheet(QString());
+        return sheet;
+    };
+    auto writeSkin = [](const QString& path, const char* colour) {
+        QFile skin(path);
+        ASSERT_TRUE(skin.open(QIODevice::WriteOnly));
+        skin.write(QByteArray("QPushButton { color: ") + colour + "; }");
+    };
+    // Beside the program (a build tree), and an installed program's under <prefix>/share/vorlane-qr.
+    const QString installedBin = dir.filePath("usr/bin"), installedData = dir.filePath("usr/share/vorlane-qr");
+    ASSERT_TRUE(QDir().mkpath(installedBin) && QDir().mkpath(installedData));
+    for (const QString& programDir : {dir.path(), installedBin}) {
+        SCOPED_TRACE(programDir.toStdString());
+        services.programDir = programDir;
+        EXPECT_TRUE(load().isEmpty());
+    }
+    writeSkin(dir.filePath("skinh.she"), "rgb(1, 2, 3)");
     services.programDir = dir.path();
-    {
-        Form1 form(services);
-        form.Form_Load();
-        form.Timer2->stop();
-        EXPECT_TRUE(qApp->styleSheet().isEmpty());
-        services.answers = {true};
-        form.close();
-    }
-    QFile skin(dir.filePath("skinh.she"));
-    ASSERT_TRUE(skin.open(QIODevice::WriteOnly));
-    skin.write("QPushButton { color: rgb(1, 2, 3); }");
-    skin.close();
-    {
-        Form1 form(services);
-        form.Form_Load();
-        form.Timer2->stop();
-        EXPECT_TRUE(qApp->styleSheet().contains("rgb(1, 2, 3)"));
-        services.answers = {true};
-        form.close();
-    }
-    qApp->setStyleSheet(QString());
+    EXPECT_TRUE(load().contains("rgb(1, 2, 3)"));
+    writeSkin(installedData + "/skinh.she", "rgb(4, 5, 6)");
+    services.programDir = installedBin;
+    EXPECT_TRUE(load().contains("rgb(4, 5, 6)"));
+    // One beside the program still comes first.
+    writeSkin(installedBin + "/skinh.she", "rgb(7, 8, 9)");
+    EXPECT_TRUE(load().contains("rgb(7, 8, 9)"));
 }
 
 } // namespace

@@ -1,14 +1,13 @@
 #include "Encode.h"
 
-#include "Files.h"
+#include <span>
 
 std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view payload, const EncodeSettings& s)
 {
-    if (payload.size() > kMaxInputBytes) return std::nullopt;
     encoder.SetKanjiMode(s.kanji);
-    const int32_t mask = s.mask < 0 ? kMaskAuto : s.mask;
-    return encoder.EncodeSymbol(reinterpret_cast<const uint8_t*>(payload.data()), static_cast<int32_t>(payload.size()),
-                                s.version, s.level, mask);
+    encoder.SetAutoMask(s.mask < 0);
+    return encoder.EncodeSymbol(std::span(reinterpret_cast<const uint8_t*>(payload.data()), payload.size()), s.version,
+                                s.level, s.mask);
 }
 
 std::string DoesNotFit(const EncodeSettings& s)

@@ -5,9 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "clsQRCode.h"
+
 // The most characters any symbol holds (version 40-L, numeric). Every character
 // takes at least one input byte, so a longer input can never fit.
-inline constexpr size_t kMaxInputBytes = 7089;
+inline constexpr size_t kMaxInputBytes = clsQRCode::kMaxInputBytes;
 
 struct InputRead {
     enum Status { Ok, TooLong, Unreadable } status = Ok;

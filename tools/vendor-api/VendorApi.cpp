@@ -6,7 +6,6 @@
 
 #include "Cp936.h"
 #include "FormDecode.h"
-#include "Mymd5.h"
 
 namespace {
 
@@ -68,7 +67,7 @@ std::string HandleVersion(const VendorData& data, const std::string& body)
     if (!form) return Refusal("请求格式错误");
     const auto sn = Field(*form, "sn");
     if (!sn) return Refusal("缺少参数");
-    if (*sn != u"qrcode") return Refusal("未知的软件");
+    if (*sn != vendor::kProductCode) return Refusal("未知的软件");
     if (data.updateResult == 0) return Refusal(data.updateMsg.empty() ? "检测失败" : data.updateMsg);
     const QJsonObject info{{"version", Q(data.version)}, {"sid", Q(data.sid)}, {"must", Q(data.must)}};
     return ToJson(QJsonObject{{"result", 1}, {"info", info}});
@@ -82,8 +81,7 @@ std::string HandleLookup(const VendorData& data, const std::string& body)
     const auto account = Field(*form, "user_account");
     const auto token = Field(*form, "token");
     if (!account || !token) return Refusal("请求格式错误");
-    // The client's token: MD5 of the account followed by the salt.
-    if (cp936::ToUtf8(*token) != Md5Hex(*account + u"vokha", 32)) return Refusal("token验证失败");
+    if (cp936::ToUtf8(*token) != vendor::LookupToken(*account)) return Refusal("token验证失败");
     const auto it = data.accounts.find(*account);
     if (it == data.accounts.end()) return Refusal("未找到该公众号");
     return ToJson(QJsonObject{{"result", 1}, {"info", Q(it->second)}});

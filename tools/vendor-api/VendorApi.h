@@ -3,11 +3,13 @@
 #include <optional>
 #include <string>
 
+#include "VendorProtocol.h"
+
 // What the stand-in serves: the newest version and the text of each account.
 struct VendorData {
     int updateResult = 1;
     std::string updateMsg; // shown when updateResult is 0
-    std::string version = "3.1.0";
+    std::string version = kProgramVersion;
     std::string sid = "57";
     std::string must = "0";
     std::map<std::u16string, std::string> accounts; // account -> text to encode (UTF-8)
@@ -15,9 +17,6 @@ struct VendorData {
 
 // Reads the JSON data file; nothing (and a reason) when it is unreadable.
 std::optional<VendorData> LoadVendorData(const std::string& path, std::string& why);
-
-inline constexpr char kVersionPath[] = "/index.php/Index/soft_version";
-inline constexpr char kLookupPath[] = "/index.php/Index/qr_driod";
 
 // The JSON reply to a form body posted to one of the two endpoints.
 std::string HandleVersion(const VendorData& data, const std::string& body);

@@ -80,10 +80,10 @@ int main(int argc, char** argv)
     server->set_payload_max_length(64 * 1024);
     server->set_read_timeout(5, 0);
     server->set_write_timeout(5, 0);
-    server->Post(kVersionPath, [&](const httplib::Request& req, httplib::Response& res) {
+    server->Post(vendor::kVersionPath, [&](const httplib::Request& req, httplib::Response& res) {
         Json(res, HandleVersion(*data, req.body));
     });
-    server->Post(kLookupPath, [&](const httplib::Request& req, httplib::Response& res) {
+    server->Post(vendor::kLookupPath, [&](const httplib::Request& req, httplib::Response& res) {
         Json(res, HandleLookup(*data, req.body));
     });
     // Anything else (unknown path or method, a body over 64 KiB) gets a JSON refusal.
