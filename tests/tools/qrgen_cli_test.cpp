@@ -215,6 +215,35 @@ TEST(QrgenCli, OptionsShapeTheSymbolAndTheFile)
     }
 }
 
+// 11 bytes fill version 1 at level Q; the 12 bits of an ECI header push them into version 2.
+TEST(QrgenCli, EciHeaderTellsReadersTheBytesAreUtf8)
+{
+    struct Case {
+        const char* options;
+        std::string text;
+        uint32_t width;
+        bool eci;
+    } cases[] = {
+        {"", std::string(11, 'k'), 21 + 8, false},
+        {"--eci", std::string(11, 'k'), 25 + 8, true},
+        {"--eci", std::string(10, 'k'), 21 + 8, true},
+        {"--eci -l L", "Grüße 世界", 21 + 8, true},
+    };
+    QTemporaryDir dir;
+    const fs::path out = fs::path(dir.path().toStdString()) / "eci.png";
+    for (const Case& c : cases) {
+        int status = -1;
+        Shell(kQrgen + " -s 1 " + c.options + " -o " + Quote(out) + " '" + c.text + "'", &status);
+        ASSERT_EQ(status, 0) << c.options;
+        EXPECT_EQ(ReadPngFacts(ReadFile(out)).width, c.width) << c.options << " " << c.text;
+        const fs::path big = fs::path(dir.path().toStdString()) / "eci-big.png";
+        QImage(QString::fromStdString(out.string())).scaled(c.width * 4, c.width * 4).save(QString::fromStdString(big.string()));
+        EXPECT_NE(ZxingReport(big).find(c.eci ? "HasECI:     true" : "HasECI:     false"), std::string::npos)
+            << c.options;
+        EXPECT_EQ(ZxingBytes(big), c.text) << c.options;
+    }
+}
+
 TEST(QrgenCli, FilesAsSmallAsQrencodes)
 {
     QTemporaryDir dir;
