@@ -9,7 +9,7 @@
 set -euo pipefail
 bin=$(cd "${1:-build/bin}" && pwd)
 qrgen="$bin/qrgen"
-for tool in hyperfine qrencode zint jq; do
+for tool in hyperfine qrencode zint; do
   command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 1; }
 done
 base=${BENCH_DIR:-$([ -w /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")}
@@ -37,7 +37,7 @@ for round in 1 2 3; do
     IFS='|' read -r name ours peer peername runs <<<"${comparisons[$i]}"
     warmup=$([ "$runs" -gt 1 ] && echo 3 || echo 0)
     hyperfine --style none --warmup "$warmup" --runs "$runs" --prepare 'rm -rf out; mkdir out' \
-      --export-json "r$round-c$i.json" -n qrgen "$ours" -n "$peername" "$peer" >/dev/null 2>&1
+      --export-csv "r$round-c$i.csv" -n qrgen "$ours" -n "$peername" "$peer" >/dev/null 2>&1
   done
 done
 
@@ -52,7 +52,8 @@ echo "| comparison | qrgen (median, range) | peer | peer (median, range) | peer 
 echo "|---|---|---|---|---|"
 for i in "${!comparisons[@]}"; do
   IFS='|' read -r name ours peer peername runs <<<"${comparisons[$i]}"
-  mean() { for r in 1 2 3; do jq ".results[$1].mean * 1000" "r$r-c$i.json"; done; }
+  # hyperfine's CSV: command,mean,... in seconds; row 2 is qrgen, row 3 the peer.
+  mean() { for r in 1 2 3; do awk -F, -v row="$1" 'NR == row + 2 { print $2 * 1000 }' "r$r-c$i.csv"; done; }
   om=$(mean 0 | median); orng=$(mean 0 | range)
   pm=$(mean 1 | median); prng=$(mean 1 | range)
   ratio=$(awk -v o="$om" -v p="$pm" 'BEGIN { printf "%.2f", p / o }')
