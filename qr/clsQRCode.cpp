@@ -197,15 +197,17 @@ std::optional<QRSymbol> clsQRCode::EncodeSymbol(std::span<const uint8_t> bytes, 
     if (bytes.size() > kMaxInputBytes) return std::nullopt;
     const uint8_t* data = bytes.data();
     const int32_t count = static_cast<int32_t>(bytes.size());
+    const int32_t header = eci_ >= 0 ? kEciHeaderBits : 0;
 
     // Version choice: one search serves a whole group of versions; groups that
     // cannot hold even the cheapest conceivable stream are not searched.
     int32_t chosen = 0;
     if (version == 0 || version > 40) {
         for (int g = 0; g < 3 && chosen == 0; ++g) {
-            if (g < 2 && MinimumDataBits(data, count, kFirstVersion[g]) > 8 * DataCodewords(kLastVersion[g], level))
+            if (g < 2 &&
+                header + MinimumDataBits(data, count, kFirstVersion[g]) > 8 * DataCodewords(kLastVersion[g], level))
                 continue;
-            const int32_t bits = Plan(data, count, kFirstVersion[g], &modes_) + 4;
+            const int32_t bits = header + Plan(data, count, kFirstVersion[g], &modes_) + 4;
             for (int32_t v = kFirstVersion[g]; v <= kLastVersion[g]; ++v)
                 if (bits - 4 <= 8 * DataCodewords(v, level)) {
                     chosen = v;
@@ -215,12 +217,24 @@ std::optional<QRSymbol> clsQRCode::EncodeSymbol(std::span<const uint8_t> bytes, 
         if (chosen == 0) return std::nullopt;
     } else {
         chosen = version;
-        if (Plan(data, count, chosen, &modes_) > 8 * DataCodewords(chosen, level)) return std::nullopt;
+        if (header + Plan(data, count, chosen, &modes_) > 8 * DataCodewords(chosen, level)) return std::nullopt;
     }
 
     const int32_t C = DataCodewords(chosen, level);
     uint8_t* stream = stream_.data();
-    const int32_t D = count > 0 ? WriteSegments(stream, data, count, chosen, modes_) : (stream[0] = 0, 4);
+    if (header) {
+        QRBitWriter eci(stream);
+        eci.Put(0x7u << 8 | static_cast<uint32_t>(eci_), kEciHeaderBits); // mode 0111, 8-bit designator
+        eci.Flush();
+    }
+    int32_t D = 0;
+    if (count > 0) {
+        D = WriteSegments(stream, data, count, chosen, modes_, header);
+    } else {
+        QRBitWriter terminator(stream, header);
+        terminator.Put(0, 4);
+        D = terminator.Flush();
+    }
 
     // Pad pattern 1110 1100 0001 0001 from the bit after the terminator.
     if (D < 8 * C) {

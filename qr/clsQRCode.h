@@ -50,6 +50,12 @@ public:
     void SetAutoMask(bool on) { autoMask_ = on; }
     bool AutoMask() const { return autoMask_; }
 
+    // An ECI designator (0..127; 26 says the bytes are UTF-8) that EncodeSymbol
+    // writes before the data so readers know how to read it; -1, the default,
+    // writes none.
+    void SetEci(int32_t designator) { eci_ = designator >= 0 && designator <= 127 ? designator : -1; }
+    int32_t Eci() const { return eci_; }
+
     // The most bytes any symbol holds: 7089 digits at 40-L. Longer input is refused
     // before it is read, so no count beyond this enters any arithmetic.
     static constexpr size_t kMaxInputBytes = 7089;
@@ -113,7 +119,7 @@ private:
     };
     int32_t Plan(const uint8_t* data, int32_t count, int32_t version, std::vector<uint8_t>* modes) const;
     static int32_t WriteSegments(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,
-                                 const std::vector<uint8_t>& modes);
+                                 const std::vector<uint8_t>& modes, int32_t startBit = 0);
     // A bound no segmentation goes below, to skip version groups that cannot fit.
     int32_t MinimumDataBits(const uint8_t* data, int32_t count, int32_t version) const;
     void EncodeBlocks(const uint8_t* dataCodewords, int32_t version, int32_t level, uint8_t* message);
@@ -122,6 +128,8 @@ private:
 
     bool kanjiMode_ = false;
     bool autoMask_ = false;
+    int32_t eci_ = -1;
+    static constexpr int32_t kEciHeaderBits = 12;
     std::shared_ptr<clsFiniteField> field_;
     std::unique_ptr<clsReedSolomon> coder_;
     mutable std::vector<PlanCell> plan_; // per-call scratch, kept to avoid reallocations
