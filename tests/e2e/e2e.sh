@@ -30,9 +30,7 @@ set -euo pipefail
 work=$1
 . "$2/window.sh"
 log=$work/status.log
-: >"$log"
-VORLANE_STATUS_LOG=$log "$work/app/vorlane-qr" &
-app=$!
+window_start "$log" "$work/app/vorlane-qr"
 trap 'kill $app 2>/dev/null || true' EXIT
 window_wait_status "$log" "当前软件为最新版本,欢迎使用Vorlane软件.."
 window_find "$app"

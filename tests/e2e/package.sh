@@ -71,9 +71,7 @@ set -euo pipefail
 work=$1
 . "$2/window.sh"
 log=$work/status.log
-: >"$log"
-VORLANE_STATUS_LOG=$log "$work/root/usr/bin/vorlane-qr" &
-app=$!
+window_start "$log" "$work/root/usr/bin/vorlane-qr"
 trap 'kill $app 2>/dev/null || true' EXIT
 window_find "$app"
 [[ "$title" == "Vorlane二维码生成器 V"* ]] || { echo "the window's title is '$title'"; exit 1; }

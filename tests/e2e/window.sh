@@ -1,5 +1,12 @@
 # Driving the real window with xdotool inside an X session; sourced by the end-to-end scripts' drivers.
 
+# window_start LOG PROGRAM: starts the window with its status texts logged to LOG; sets app, its process id.
+window_start() {
+  : >"$1"
+  VORLANE_STATUS_LOG=$1 "$2" &
+  app=$!
+}
+
 # window_wait_status LOG TEXT: waits up to 15 s for TEXT among the status texts the window logs.
 window_wait_status() {
   for _ in $(seq 150); do grep -qF "$2" "$1" && return 0; sleep 0.1; done
