@@ -5,15 +5,28 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-vorlane_install_deps
+vorlane_install_deps build run test package
 
 vorlane_build_settings
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANE_TESTS=ON -DVORLANE_BENCH=ON "${launcher[@]}"
 cmake --build build -j"$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$jobs" | tee "$logs/ctest-main.log"
+
+# The Debian package, from the build above, and its checks: the desktop entry and the AppStream
+# metadata validate, lintian finds no error, and the package works unpacked into a scratch root.
+rm -f build/*.deb
+cmake --build build --target package
+deb=$(ls build/*.deb)
+packaged=0
+desktop-file-validate app/data/vorlane-qr.desktop && packaged=$((packaged + 1))
+appstreamcli validate --no-net build/app/*.metainfo.xml && packaged=$((packaged + 1))
+lintian --fail-on error "$deb" && packaged=$((packaged + 1))
+tests/e2e/package.sh "$deb" && packaged=$((packaged + 1))
+[ "$packaged" -eq 4 ] || { echo "package checks: $((4 - packaged)) failed"; exit 1; }
+echo "package: $(basename "$deb"), $(du -k "$deb" | cut -f1) KiB, 4 checks passed"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVORLANE_CORE_ONLY=ON -DVORLANE_SANITIZE=ON "${launcher[@]}"
 cmake --build build-asan -j"$jobs"
@@ -39,4 +52,4 @@ done
 passed=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\2 \1/p' "$logs"/ctest-*.log |
   awk '{ p += $1 - $2; f += $2 } END { print p " " f }')
 set -- $passed
-echo "all: $(($1 + fuzzed)) passed, $2 failed"
+echo "all: $(($1 + fuzzed + packaged)) passed, $2 failed"

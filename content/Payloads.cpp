@@ -1,6 +1,6 @@
 #include "Payloads.h"
 
-#include "Cp936.h"
+#include "TextHelpers.h"
 
 namespace {
 
@@ -20,37 +20,37 @@ std::u16string Escape(const std::u16string& value, std::u16string_view special)
 
 std::optional<std::u16string> ValidationMessage(ContentKind kind, const FormInput& in)
 {
-    auto empty = [&](int box) { return in.text[static_cast<size_t>(box)].empty(); };
+    auto empty = [&](Box box) { return in[box].empty(); };
     switch (kind) {
     case ContentKind::Text:
-        if (empty(1)) return u"请输入内容后再进行生成!";
+        if (empty(Box::Content)) return u"请输入内容后再进行生成!";
         break;
     case ContentKind::Card:
-        if (empty(2) || empty(3)) return u"请至少输入姓名与电话";
+        if (empty(Box::Name) || empty(Box::Tel)) return u"请至少输入姓名与电话";
         break;
     case ContentKind::Url:
-        if (empty(10)) return u"请输入网址";
+        if (empty(Box::Url)) return u"请输入网址";
         break;
     case ContentKind::Sms:
-        if (empty(11)) return u"请输入信息内容";
-        if (empty(12)) return u"请输入手机号码";
+        if (empty(Box::SmsBody)) return u"请输入信息内容";
+        if (empty(Box::SmsPhone)) return u"请输入手机号码";
         break;
     case ContentKind::Wifi:
-        if (empty(13)) return u"请输入wifi账号（SSID）";
+        if (empty(Box::Ssid)) return u"请输入wifi账号（SSID）";
         // An open network carries no password, so none is asked for.
-        if (empty(14) && in.security != WifiSecurity::None) return u"请输入wifi密码";
+        if (empty(Box::WifiPassword) && in.security != WifiSecurity::None) return u"请输入wifi密码";
         break;
     case ContentKind::Phone:
-        if (empty(15)) return u"请输入手机号码";
+        if (empty(Box::Phone)) return u"请输入手机号码";
         break;
     case ContentKind::Email:
-        if (empty(16)) return u"请输入E-mail地址";
+        if (empty(Box::EmailAddress)) return u"请输入E-mail地址";
         break;
     case ContentKind::App:
-        if (empty(17)) return u"请输入APP应用包名";
+        if (empty(Box::Package)) return u"请输入APP应用包名";
         break;
     case ContentKind::WeChat:
-        if (empty(18)) return u"请输入微信公众号账号";
+        if (empty(Box::Account)) return u"请输入微信公众号账号";
         break;
     }
     return std::nullopt;
@@ -60,12 +60,16 @@ std::u16string BuildText(const std::u16string& text) { return text; }
 
 std::u16string BuildCard(const FormInput& in)
 {
-    static const char16_t* const keys[] = {u"N:", u"TEL:", u"NOTE:", u"EMAIL:", u"ORG:", u"TIL:", u"URL:", u"ADR:"};
+    static constexpr struct {
+        const char16_t* key;
+        Box box;
+    } kFields[] = {{u"N:", Box::Name},   {u"TEL:", Box::Tel},   {u"NOTE:", Box::Qq},    {u"EMAIL:", Box::Email},
+                   {u"ORG:", Box::Org},  {u"TIL:", Box::Title}, {u"URL:", Box::CardUrl}, {u"ADR:", Box::Address}};
     std::u16string fields;
-    for (int i = 0; i < 8; ++i) {
-        const std::u16string& value = in.text[static_cast<size_t>(2 + i)];
+    for (const auto& field : kFields) {
+        const std::u16string& value = in[field.box];
         if (value.empty()) continue;
-        fields += keys[i];
+        fields += field.key;
         fields += Escape(value, u"\\;:");
         fields += u';';
     }
@@ -76,20 +80,8 @@ std::u16string BuildUrl(const std::u16string& url) { return url; }
 
 std::u16string PercentEncodeUtf8(const std::u16string& text)
 {
-    static const char16_t digits[] = u"0123456789ABCDEF";
-    std::u16string out;
-    for (unsigned char b : cp936::ToUtf8(text)) {
-        const bool raw = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '-' ||
-                         b == '.' || b == '_' || b == '~';
-        if (raw) {
-            out += static_cast<char16_t>(b);
-        } else {
-            out += u'%';
-            out += digits[b >> 4];
-            out += digits[b & 15];
-        }
-    }
-    return out;
+    const std::string ascii = textutil::PercentEncode(textutil::ToUtf8(text));
+    return std::u16string(ascii.begin(), ascii.end());
 }
 
 std::u16string BuildSms(bool mms, const std::u16string& phone, const std::u16string& body)
@@ -114,16 +106,15 @@ std::u16string BuildApp(const std::u16string& package) { return u"market://detai
 
 std::u16string BuildPayload(ContentKind kind, const FormInput& in)
 {
-    const auto& t = in.text;
     switch (kind) {
-    case ContentKind::Text: return BuildText(t[1]);
+    case ContentKind::Text: return BuildText(in[Box::Content]);
     case ContentKind::Card: return BuildCard(in);
-    case ContentKind::Url: return BuildUrl(t[10]);
-    case ContentKind::Sms: return BuildSms(in.mms, t[12], t[11]);
-    case ContentKind::Wifi: return BuildWifi(t[13], t[14], in.security);
-    case ContentKind::Phone: return BuildPhone(t[15]);
-    case ContentKind::Email: return BuildEmail(t[16]);
-    case ContentKind::App: return BuildApp(t[17]);
+    case ContentKind::Url: return BuildUrl(in[Box::Url]);
+    case ContentKind::Sms: return BuildSms(in.mms, in[Box::SmsPhone], in[Box::SmsBody]);
+    case ContentKind::Wifi: return BuildWifi(in[Box::Ssid], in[Box::WifiPassword], in.security);
+    case ContentKind::Phone: return BuildPhone(in[Box::Phone]);
+    case ContentKind::Email: return BuildEmail(in[Box::EmailAddress]);
+    case ContentKind::App: return BuildApp(in[Box::Package]);
     case ContentKind::WeChat: break;
     }
     return {};

@@ -8,9 +8,36 @@ enum class ContentKind { Text = 1, Card, Url, Sms, Wifi, Phone, Email, App, WeCh
 
 enum class WifiSecurity { WpaWpa2 = 0, Wep = 1, None = 2 };
 
-// The window's input fields: text[i] is box Text<i> (index 0 unused).
+// The form's text boxes. The value of each is the number of its box in the
+// window (Content is Text1, Account is Text18); nothing else maps a box to a number.
+enum class Box {
+    Content = 1, // plain text
+    Name,        // card
+    Tel,
+    Qq,
+    Email,
+    Org,
+    Title,
+    CardUrl,
+    Address,
+    Url,          // web address
+    SmsBody,      // SMS or MMS
+    SmsPhone,
+    Ssid,         // Wi-Fi
+    WifiPassword,
+    Phone,        // phone number
+    EmailAddress, // e-mail
+    Package,      // app market
+    Account,      // WeChat account
+};
+inline constexpr Box kFirstBox = Box::Content;
+inline constexpr Box kLastBox = Box::Account;
+
+// The window's input fields, one text per box.
 struct FormInput {
-    std::array<std::u16string, 19> text;
+    std::array<std::u16string, static_cast<size_t>(kLastBox) + 1> text; // indexed by Box; 0 unused
+    std::u16string& operator[](Box box) { return text[static_cast<size_t>(box)]; }
+    const std::u16string& operator[](Box box) const { return text[static_cast<size_t>(box)]; }
     bool mms = false;                             // Option1(1) "彩信" selected
     WifiSecurity security = WifiSecurity::WpaWpa2; // Combo1
 };

@@ -5,10 +5,14 @@
 #include "clsQRCode.h"
 #include "mdlFakeBarCode.h"
 
-QImage EncodePayload(clsQRCode& encoder, const QString& payload)
+PayloadEncoder::PayloadEncoder() = default;
+PayloadEncoder::~PayloadEncoder() = default;
+
+QImage PayloadEncoder::Encode(const QString& payload)
 {
+    if (!encoder_) encoder_ = std::make_unique<clsQRCode>();
     const QByteArray utf8 = payload.toUtf8();
-    const auto symbol = encoder.EncodeSymbol(reinterpret_cast<const uint8_t*>(utf8.constData()),
+    const auto symbol = encoder_->EncodeSymbol(reinterpret_cast<const uint8_t*>(utf8.constData()),
                                              static_cast<int32_t>(utf8.size()), 0, EcQ, 0);
     return symbol ? SymbolToPicture(*symbol) : QImage();
 }

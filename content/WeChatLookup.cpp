@@ -1,15 +1,15 @@
 #include "WeChatLookup.h"
 
 #include "JsonReply.h"
-#include "Mymd5.h"
 #include "NetConfig.h"
 #include "POST.h"
+#include "VendorProtocol.h"
 
 LookupResult LookupAccount(const QString& account)
 {
     const std::u16string id = account.toStdU16String();
-    const std::string token = Md5Hex(id + u"vokha", 32);
-    const QString reply = HttpPost(netconfig::ApiUrl(QStringLiteral("/index.php/Index/qr_driod")),
+    const std::string token = vendor::LookupToken(id);
+    const QString reply = HttpPost(netconfig::ApiUrl(QLatin1String(vendor::kLookupPath)),
                                    {{"user_account", id}, {"token", std::u16string(token.begin(), token.end())}});
     const JsonReply json = ReadJsonReply(reply);
     const auto result = json.Member(QStringLiteral("result"));

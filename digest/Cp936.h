@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "TextHelpers.h"
+
 // Code page 936 (GBK), the ANSI code page the program's texts use on the wire
 // and in digests, through ICU's "windows-936" converter.
 namespace cp936 {
@@ -20,7 +22,8 @@ AnsiChar EncodeUnit(char16_t unit);
 // Strict decoding; nothing when the bytes are not valid code page 936.
 std::optional<std::u16string> Decode(std::string_view bytes);
 
-std::string ToUtf8(std::u16string_view text);
-std::u16string FromUtf8(std::string_view text);
+// UTF-8 is no code page matter; the names stay here for existing callers.
+using textutil::FromUtf8;
+using textutil::ToUtf8;
 
 } // namespace cp936

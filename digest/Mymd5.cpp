@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Cp936.h"
+#include "TextHelpers.h"
 
 namespace {
 
@@ -91,15 +92,10 @@ std::string Md5HexBytes(std::string_view bytes)
     for (int i = 0; i < 8; ++i) tail[tailLength - 8 + static_cast<size_t>(i)] = static_cast<uint8_t>(bits >> (8 * i));
     for (size_t off = 0; off < tailLength; off += 64) Block(state, tail + off);
 
-    static const char digits[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(32);
     for (uint32_t word : state)
-        for (int i = 0; i < 4; ++i) {
-            const uint8_t b = static_cast<uint8_t>(word >> (8 * i));
-            out += digits[b >> 4];
-            out += digits[b & 15];
-        }
+        for (int i = 0; i < 4; ++i) textutil::AppendHex(out, static_cast<uint8_t>(word >> (8 * i)));
     return out;
 }
 

@@ -2,8 +2,8 @@
 
 #include <QJsonDocument>
 #include <QJsonValue>
-#include <charconv>
-#include <cmath>
+
+#include "TextHelpers.h"
 
 namespace {
 
@@ -12,13 +12,7 @@ std::optional<QString> AsText(const QJsonValue& v)
     switch (v.type()) {
     case QJsonValue::String: return v.toString();
     case QJsonValue::Bool: return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    case QJsonValue::Double: {
-        const double d = v.toDouble();
-        if (d == 0) return QStringLiteral("0"); // also -0
-        char buf[64];
-        const auto result = std::to_chars(buf, buf + sizeof buf, d);
-        return QString::fromLatin1(buf, static_cast<int>(result.ptr - buf));
-    }
+    case QJsonValue::Double: return QString::fromStdString(textutil::NumberToString(v.toDouble()));
     default: return std::nullopt;
     }
 }

@@ -1,6 +1,7 @@
 #include "NetConfig.h"
 
 #include <QUrl>
+#include <algorithm>
 
 namespace netconfig {
 namespace {
@@ -20,9 +21,16 @@ QString CaFile() { return qEnvironmentVariable("VORLANE_CA_FILE"); }
 
 int HttpTimeoutMs()
 {
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("VORLANE_HTTP_TIMEOUT_MS", &ok);
-    return ok && ms > 0 ? ms : 10000;
+    constexpr int kDefault = 10000, kLongest = 10 * 60 * 1000;
+    const QByteArray text = qgetenv("VORLANE_HTTP_TIMEOUT_MS");
+    if (text.isEmpty()) return kDefault;
+    // Digits only; the sum saturates, so no length of digits can overflow it.
+    int ms = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return kDefault;
+        ms = std::min(ms * 10 + (c - '0'), kLongest + 1);
+    }
+    return std::clamp(ms, 1, kLongest);
 }
 
 QString ApiUrl(const QString& path)

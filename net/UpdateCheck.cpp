@@ -13,6 +13,6 @@ UpdateDecision DecideUpdate(const JsonReply& reply)
     d.version = *version;
     d.sid = *sid;
     d.mandatory = *must != u"0";
-    d.kind = (*version == QLatin1String(kCurrentVersion)) ? UpdateDecision::Current : UpdateDecision::Offer;
+    d.kind = (*version == QLatin1String(kProgramVersion)) ? UpdateDecision::Current : UpdateDecision::Offer;
     return d;
 }

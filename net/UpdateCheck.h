@@ -2,8 +2,7 @@
 #include <QString>
 
 #include "JsonReply.h"
-
-inline constexpr char kCurrentVersion[] = "3.1.0";
+#include "VendorProtocol.h"
 
 // What the start-up check concludes from the reply of the version endpoint.
 struct UpdateDecision {

@@ -217,10 +217,10 @@ int32_t clsQRCode::BuildBitStream(uint8_t* bits, std::span<const uint8_t> data, 
 }
 
 int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,
-                                 const std::vector<uint8_t>& modes)
+                                 const std::vector<uint8_t>& modes, int32_t startBit)
 {
     const Group g = GroupFor(version);
-    QRBitWriter out(bits);
+    QRBitWriter out(bits, startBit);
     int32_t s = 0;
     while (s < count) {
         const int m = modes[static_cast<size_t>(s)];

@@ -341,14 +341,16 @@ int32_t clsQRCode::ChooseVersion(const uint8_t* data, int32_t count, int32_t ver
 {
     // The fit tests compare data bits with the capacity: a terminator that does
     // not fit is cut short, as the standard allows.
+    const int32_t header = HeaderBits();
     const Census census = TakeCensus(data, count);
     if (version >= 1 && version <= 40)
-        return Plan(data, count, version, &modes_, census) <= 8 * DataCodewords(version, level) ? version : 0;
+        return header + Plan(data, count, version, &modes_, census) <= 8 * DataCodewords(version, level) ? version : 0;
     // One search serves a whole group of versions; groups that cannot hold even the
     // cheapest conceivable stream are not searched.
     for (int g = 0; g < 3; ++g) {
-        if (g < 2 && MinimumDataBits(census, kFirstVersion[g]) > 8 * DataCodewords(kLastVersion[g], level)) continue;
-        const int32_t dataBits = Plan(data, count, kFirstVersion[g], &modes_, census);
+        if (g < 2 && header + MinimumDataBits(census, kFirstVersion[g]) > 8 * DataCodewords(kLastVersion[g], level))
+            continue;
+        const int32_t dataBits = header + Plan(data, count, kFirstVersion[g], &modes_, census);
         for (int32_t v = kFirstVersion[g]; v <= kLastVersion[g]; ++v)
             if (dataBits <= 8 * DataCodewords(v, level)) return v;
     }
@@ -359,7 +361,13 @@ void clsQRCode::WriteDataCodewords(const uint8_t* data, int32_t count, int32_t v
 {
     uint8_t* stream = stream_.data();
     const int32_t capacity = 8 * DataCodewords(version, level);
-    const int32_t end = WriteSegments(stream, data, count, version, modes_); // terminator included
+    const int32_t header = HeaderBits();
+    if (header) {
+        QRBitWriter eci(stream);
+        eci.Put(0x7u << 8 | static_cast<uint32_t>(eci_), kEciHeaderBits); // mode 0111, 8-bit designator
+        eci.Flush();
+    }
+    const int32_t end = WriteSegments(stream, data, count, version, modes_, header); // terminator included
     // Pad pattern 1110 1100 0001 0001 from the bit after the terminator.
     if (end < capacity) {
         QRBitWriter pad(stream, end);

@@ -48,6 +48,12 @@ public:
     void SetAutoMask(bool on) { autoMask_ = on; }
     bool AutoMask() const { return autoMask_; }
 
+    // An ECI designator (0..127; 26 says the bytes are UTF-8) that EncodeSymbol
+    // writes before the data so readers know how to read it; -1, the default,
+    // writes none.
+    void SetEci(int32_t designator) { eci_ = designator >= 0 && designator <= 127 ? designator : -1; }
+    int32_t Eci() const { return eci_; }
+
     // The most bytes any symbol holds: 7089 digits at 40-L. Longer input is refused
     // before it is read, so no count beyond this enters any arithmetic.
     static constexpr size_t kMaxInputBytes = 7089;
@@ -121,13 +127,14 @@ private:
     int32_t PlanSearch(const uint8_t* data, int32_t count, int32_t version) const;
     void TraceModes(int32_t count, int32_t lastMode, std::vector<uint8_t>& modes) const;
     static int32_t WriteSegments(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,
-                                 const std::vector<uint8_t>& modes);
+                                 const std::vector<uint8_t>& modes, int32_t startBit = 0);
     // A bound no segmentation goes below, to skip version groups that cannot fit.
     static int32_t MinimumDataBits(const Census& census, int32_t version);
     // The smallest fitting version (or the caller's, if it fits), 0 for none;
     // leaves the chosen segmentation in modes_.
     int32_t ChooseVersion(const uint8_t* data, int32_t count, int32_t version, int32_t level);
     void WriteDataCodewords(const uint8_t* data, int32_t count, int32_t version, int32_t level);
+    int32_t HeaderBits() const { return eci_ >= 0 ? kEciHeaderBits : 0; }
     QRLayout& Layout(int32_t version);
     void BuildModules(QRSymbol& symbol, int32_t mask);
     int32_t ChooseMask(const QRLayout& layout, const std::vector<QRBits>& dataRows,
@@ -135,6 +142,8 @@ private:
 
     bool kanjiMode_ = false;
     bool autoMask_ = false;
+    int32_t eci_ = -1;
+    static constexpr int32_t kEciHeaderBits = 12;
     mutable std::vector<PlanCell> plan_; // scratch kept between calls to avoid reallocations
     std::vector<uint8_t> modes_;
     static constexpr int32_t kStreamBytes = 4096; // the 3706 codewords of version 40 and a stray terminator

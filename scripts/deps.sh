@@ -1,17 +1,44 @@
-# Installs the Debian packages the project needs when any is missing.
+# The Debian packages the project needs, one list per purpose, and their installation.
 # Sourced by run.sh and test.sh; set VORLANE_SKIP_DEPS=1 to skip.
+
+# Building the three programs and the package's generated files (icons from qrgen, man pages).
+VORLANE_DEPS_BUILD=(
+  build-essential cmake ccache pkg-config git
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  libicu-dev libgnutls28-dev libmicrohttpd-dev
+  libcli11-dev libcsv-dev libpng-dev scdoc
+)
+# Running them as run.sh does: the window's fonts and Qt's Chinese translation, the certificate for the stand-in.
+VORLANE_DEPS_RUN=(
+  fonts-wqy-microhei qt6-translations-l10n openssl
+)
+# Tests, sanitizer and fuzz runs, benchmarks: oracles, peers, the virtual display and its input.
+VORLANE_DEPS_TEST=(
+  clang libclang-rt-14-dev valgrind
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libqrencode-dev libqrcodegencpp-dev
+  zbar-tools zxing-cpp-tools libzxing-core-java default-jdk-headless
+  xvfb xauth xdotool qrencode zint ghostscript wrk hyperfine python3 nodejs
+)
+# Building and checking the Debian package.
+VORLANE_DEPS_PACKAGE=(
+  dpkg-dev fakeroot file lintian desktop-file-utils appstream
+)
+
+# usage: vorlane_install_deps PURPOSE...   (build, run, test, package)
 vorlane_install_deps() {
   [ "${VORLANE_SKIP_DEPS:-0}" = 1 ] && return 0
-  local packages=(
-    build-essential cmake ccache pkg-config git clang libclang-rt-14-dev valgrind
-    qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-    libicu-dev libssl-dev libcpp-httplib-dev openssl
-    libgtest-dev libgmock-dev libbenchmark-dev
-    libqrencode-dev libqrcodegencpp-dev
-    zbar-tools zxing-cpp-tools libzxing-core-java default-jdk-headless
-    fonts-wqy-microhei xvfb xauth xdotool
-  )
-  local missing=()
+  local packages=() purpose
+  for purpose in "$@"; do
+    case $purpose in
+      build) packages+=("${VORLANE_DEPS_BUILD[@]}") ;;
+      run) packages+=("${VORLANE_DEPS_RUN[@]}") ;;
+      test) packages+=("${VORLANE_DEPS_TEST[@]}") ;;
+      package) packages+=("${VORLANE_DEPS_PACKAGE[@]}") ;;
+      *) echo "vorlane_install_deps: unknown purpose '$purpose'" >&2; return 2 ;;
+    esac
+  done
+  local missing=() p
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -29,3 +31,9 @@ void DesktopServices::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url);
 void DesktopServices::Quit() { QCoreApplication::exit(0); }
 
 QString DesktopServices::ProgramDir() { return QCoreApplication::applicationDirPath(); }
+
+QString InstalledDataDir(const QString& programDir)
+{
+    const QString data = QDir::cleanPath(programDir + QStringLiteral("/../share/vorlane-qr"));
+    return QFileInfo(data).isDir() ? data : QString();
+}

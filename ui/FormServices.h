@@ -24,6 +24,11 @@ public:
     virtual QString ProgramDir() = 0;
 };
 
+// An installed program's data folder, <prefix>/share/vorlane-qr beside <prefix>/bin
+// (found relative to the program, so any prefix works); empty when the program runs
+// from elsewhere, such as a build tree.
+QString InstalledDataDir(const QString& programDir);
+
 class DesktopServices : public FormServices {
 public:
     void Inform(QWidget* parent, const QString& title, const QString& text) override;

@@ -10,8 +10,8 @@ std::string U8(const std::u16string& s) { return cp936::ToUtf8(s); }
 FormInput Defaults()
 {
     FormInput in;
-    in.text[8] = u"http://";
-    in.text[10] = u"http://";
+    in[Box::CardUrl] = u"http://";
+    in[Box::Url] = u"http://";
     return in;
 }
 
@@ -24,21 +24,21 @@ TEST(Validation, EveryMessageOfTheTable)
     };
     EXPECT_EQ(message(ContentKind::Text), "请输入内容后再进行生成!");
     EXPECT_EQ(message(ContentKind::Card), "请至少输入姓名与电话");
-    in.text[2] = u"张三";
+    in[Box::Name] = u"张三";
     EXPECT_EQ(message(ContentKind::Card), "请至少输入姓名与电话");
-    in.text[2].clear();
-    in.text[3] = u"1";
+    in[Box::Name].clear();
+    in[Box::Tel] = u"1";
     EXPECT_EQ(message(ContentKind::Card), "请至少输入姓名与电话");
-    in.text[2] = u" "; // a single space counts as filled
+    in[Box::Name] = u" "; // a single space counts as filled
     EXPECT_EQ(message(ContentKind::Card), "<ok>");
     EXPECT_EQ(message(ContentKind::Url), "<ok>"); // still "http://"
-    in.text[10].clear();
+    in[Box::Url].clear();
     EXPECT_EQ(message(ContentKind::Url), "请输入网址");
     EXPECT_EQ(message(ContentKind::Sms), "请输入信息内容"); // both empty: the content is named first
-    in.text[11] = u"hi";
+    in[Box::SmsBody] = u"hi";
     EXPECT_EQ(message(ContentKind::Sms), "请输入手机号码");
     EXPECT_EQ(message(ContentKind::Wifi), "请输入wifi账号（SSID）");
-    in.text[13] = u"net";
+    in[Box::Ssid] = u"net";
     EXPECT_EQ(message(ContentKind::Wifi), "请输入wifi密码");
     in.security = WifiSecurity::Wep;
     EXPECT_EQ(message(ContentKind::Wifi), "请输入wifi密码");
@@ -62,15 +62,18 @@ TEST(Payloads, PrefixesAndVerbatimKinds)
 TEST(Payloads, CardKeepsItsKeysOrderAndEscapesValues)
 {
     FormInput in = Defaults();
-    in.text[2] = u"张三";
-    in.text[3] = u"13800138000";
+    in[Box::Name] = u"张三";
+    in[Box::Tel] = u"13800138000";
     EXPECT_EQ(U8(BuildCard(in)), "MECARD:N:张三;TEL:13800138000;URL:http\\://;");
-    const char16_t* values[] = {u"n", u"t", u"q", u"e", u"o", u"ti", u"u", u"a"};
-    for (int i = 0; i < 8; ++i) in.text[static_cast<size_t>(2 + i)] = values[i];
+    // Filled in another order than the fields are written.
+    const std::pair<Box, const char16_t*> values[] = {{Box::Address, u"a"}, {Box::Title, u"ti"}, {Box::Name, u"n"},
+                                                      {Box::Org, u"o"},     {Box::Tel, u"t"},    {Box::Qq, u"q"},
+                                                      {Box::CardUrl, u"u"}, {Box::Email, u"e"}};
+    for (const auto& [box, value] : values) in[box] = value;
     EXPECT_EQ(U8(BuildCard(in)), "MECARD:N:n;TEL:t;NOTE:q;EMAIL:e;ORG:o;TIL:ti;URL:u;ADR:a;");
     FormInput special;
-    special.text[2] = u"a;b";
-    special.text[3] = u"1:2\\";
+    special[Box::Name] = u"a;b";
+    special[Box::Tel] = u"1:2\\";
     EXPECT_EQ(U8(BuildCard(special)), "MECARD:N:a\\;b;TEL:1\\:2\\\\;");
 }
 
@@ -94,7 +97,8 @@ TEST(Payloads, WifiEscapesSsidAndPassword)
 TEST(Payloads, DispatchByKind)
 {
     FormInput in = Defaults();
-    for (size_t i = 1; i <= 18; ++i) in.text[i] = u"v" + std::u16string(1, static_cast<char16_t>(u'a' + i));
+    for (int i = static_cast<int>(kFirstBox); i <= static_cast<int>(kLastBox); ++i)
+        in[static_cast<Box>(i)] = u"v" + std::u16string(1, static_cast<char16_t>(u'a' + i));
     EXPECT_EQ(U8(BuildPayload(ContentKind::Text, in)), "vb");
     EXPECT_EQ(U8(BuildPayload(ContentKind::Url, in)), "vk");
     EXPECT_EQ(U8(BuildPayload(ContentKind::Sms, in)), "sms:vm?body=vl");

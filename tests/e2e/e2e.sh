@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The real window under Xvfb against vendor-api over HTTPS: it comes up, the
-# update check reports the current version, a symbol is generated and saved
-# (driven with xdotool), and the saved file decodes.
+# update check reports the current version, text is typed before and after the
+# help box, a symbol is generated and saved (driven with xdotool), and the saved
+# file decodes to all that was typed.
 # usage: e2e.sh BIN_DIR
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../scripts/lib.sh"
 bin=$(cd "$1" && pwd)
 export QT_QPA_PLATFORM=xcb # a real window, whatever the suite around runs on
 work=$(mktemp -d)
@@ -14,13 +17,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
-  -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 2>/dev/null
-"$bin/vendor-api" --listen 127.0.0.1:0 --cert "$work/cert.pem" --key "$work/key.pem" >"$work/api.out" &
-api_pid=$!
-for _ in $(seq 100); do grep -q '^listening on https://' "$work/api.out" && break; sleep 0.1; done
-api_url=$(sed -n 's/^listening on //p' "$work/api.out")
-[ -n "$api_url" ] || { echo "vendor-api did not start"; exit 1; }
+vorlane_cert "$work"
+vorlane_start_api "$work/api.out" "$bin/vendor-api" --cert "$work/cert.pem" --key "$work/key.pem"
 
 # The program saves beside itself: run a copy from the scratch folder.
 mkdir -p "$work/app"
@@ -30,45 +28,68 @@ cat >"$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
 work=$1
+. "$2/window.sh"
 log=$work/status.log
-: >"$log"
-VORLANE_STATUS_LOG=$log "$work/app/vorlane-qr" &
-app=$!
+window_start "$log" "$work/app/vorlane-qr"
 trap 'kill $app 2>/dev/null || true' EXIT
-wait_for() {
-  for _ in $(seq 150); do grep -qF "$1" "$log" && return 0; sleep 0.1; done
-  echo "status never read: $1"; echo "--- status log:"; cat "$log"; return 1
-}
-wait_for "当前软件为最新版本,欢迎使用Vorlane软件.."
-wid=""
-for _ in $(seq 100); do
-  for w in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    [ "$WIDTH" -gt 700 ] && wid=$w && wx=$X && wy=$Y && wh=$HEIGHT
-  done
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || { echo "no window"; xdotool search --name . getwindowname %@ 2>&1 | head; exit 1; }
-menu=$((wh - 509))
-xdotool mousemove $((wx + 150)) $((wy + menu + 150)) click 1
-sleep 0.3
-xdotool type --delay 10 "end to end"
-xdotool mousemove $((wx + 628)) $((wy + menu + 380)) click 1   # Command1
-wait_for "二维码生成完毕!"
-xdotool mousemove $((wx + 692)) $((wy + menu + 428)) click 1   # Command2
-for _ in $(seq 100); do ls "$work"/app/HD*.jpg >/dev/null 2>&1 && break; sleep 0.1; done
+window_wait_status "$log" "当前软件为最新版本,欢迎使用Vorlane软件.."
+window_find "$app"
+window_type "end to end"
+# 程序菜单 > 使用说明, closed with its OK; focus coming back must not select the text.
+xdotool mousemove $((cx + 35)) $((cy - menu / 2)) click 1
 sleep 0.5
-xdotool key Return || true
+xdotool key Down Down Down Return
+sleep 1
+xdotool key Return
+sleep 0.5
+xdotool windowfocus "$wid"
+sleep 0.3
+xdotool type --delay 10 " again"
+window_generate_and_save "$log" "$work/app"
 DRIVE
 chmod +x "$work/drive.sh"
 
 VORLANE_API_URL="$api_url" VORLANE_CA_FILE="$work/cert.pem" \
-  xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$work"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$work" "$here"
+
+# Yes to the exit question ends the program at once, even while the update check
+# waits for a server that never answers.
+cat >"$work/exit.sh" <<'EXIT'
+#!/usr/bin/env bash
+set -euo pipefail
+work=$1
+python3 -c "
+import socket
+s = socket.socket(); s.bind(('127.0.0.1', 0)); s.listen()
+print(s.getsockname()[1], flush=True)
+held = []
+while True: held.append(s.accept())
+" >"$work/silent.port" &
+silent=$!
+app=""
+trap 'kill $silent ${app:+$app} 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -s "$work/silent.port" ] && break; sleep 0.1; done
+VORLANE_API_URL="http://127.0.0.1:$(cat "$work/silent.port")" VORLANE_HTTP_TIMEOUT_MS=30000 \
+  "$work/app/vorlane-qr" &
+app=$!
+sleep 2.5                      # the check has started and waits
+exit_question() { xdotool key alt; sleep 0.3; xdotool key Left; sleep 0.3; xdotool key Return; sleep 0.8; }
+exit_question                  # 退出程序, the last entry of the menu bar
+xdotool key n                  # No: the window stays
+sleep 1
+kill -0 "$app" 2>/dev/null || { echo "the program ended after No"; exit 1; }
+exit_question
+xdotool key y
+for _ in $(seq 10); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$app" 2>/dev/null; then echo "the program still runs a second after Yes"; exit 1; fi
+app=""
+EXIT
+chmod +x "$work/exit.sh"
+xvfb-run -a -s "-screen 0 1024x768x24" "$work/exit.sh" "$work"
 
 saved=$(ls "$work"/app/HD*.jpg)
 [[ "$(basename "$saved")" =~ ^HD[0-9]{14}\.jpg$ ]] || { echo "bad name $saved"; exit 1; }
 [ "$(head -c 3 "$saved" | od -An -tx1 | tr -d ' \n')" = "ffd8ff" ] || { echo "not a JPEG"; exit 1; }
 decoded=$(zbarimg --nodbus --raw -q -Sdisable -Sqrcode.enable "$saved" 2>/dev/null)
-[ "$decoded" = "end to end" ] || { echo "decoded '$decoded'"; exit 1; }
-echo "end-to-end: window up, update check current, symbol saved as $(basename "$saved") and decoded"
+[ "$decoded" = "end to end again" ] || { echo "decoded '$decoded'"; exit 1; }
+echo "end-to-end: window up, update check current, typed around the help box, symbol saved as $(basename "$saved") and decoded; Yes during a wait ends the program"

@@ -28,6 +28,37 @@ TEST(JsonReply, MembersReadAsText)
     EXPECT_EQ(r.Member("info", "must").value_or("?"), "0");
 }
 
+// A numeric member reads as JScript's number-to-string writes it: an `info` or
+// `sid` given as a number makes the same payload or address as its text.
+TEST(JsonReply, NumbersReadAsJScriptWritesThem)
+{
+    const struct {
+        const char* json;
+        const char* text;
+    } cases[] = {
+        {"100000", "100000"},
+        {"3000000", "3000000"},
+        {"1234567", "1234567"},
+        {"1e20", "100000000000000000000"},
+        {"123456789012345678901", "123456789012345680000"},
+        {"1e21", "1e+21"},
+        {"0.0001", "0.0001"},
+        {"0.000001", "0.000001"},
+        {"1e-7", "1e-7"},
+        {"1.5e-7", "1.5e-7"},
+        {"0.5", "0.5"},
+        {"-0", "0"},
+        {"-0.0", "0"},
+        {"-12.25", "-12.25"},
+        {"1.5e300", "1.5e+300"},
+        {"0.1", "0.1"},
+        {"5e-324", "5e-324"},
+        {"1.7976931348623157e308", "1.7976931348623157e+308"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Read(QString::fromLatin1(R"({"sid":)") + c.json + "}", "sid"), c.text) << c.json;
+}
+
 TEST(JsonReply, FailuresAreToldApartFromAnyText)
 {
     EXPECT_EQ(Read(R"({"Result":0})", "result"), "<fail>"); // names are case-sensitive
@@ -35,8 +66,8 @@ TEST(JsonReply, FailuresAreToldApartFromAnyText)
     EXPECT_EQ(Read(R"({"result":{}})", "result"), "<fail>");
     EXPECT_EQ(Read(R"({"result":[0]})", "result"), "<fail>");
     EXPECT_EQ(Read(R"({"msg":""})", "msg"), ""); // empty text is text
-    for (const char* bad : {"", "[1]", "0", "\"x\"", "<html>500</html>", R"({"result":1,"info":)",
-                            "{result:1}", "var o = 1; alert(1)"}) {
+    for (const char* bad :
+         {"", "[1]", "0", "\"x\"", "<html>500</html>", R"({"result":1,"info":)", "{result:1}", "var o = 1; alert(1)"}) {
         EXPECT_FALSE(ReadJsonReply(bad).IsObject()) << bad;
         EXPECT_EQ(Read(bad, "result"), "<fail>") << bad;
     }
@@ -50,8 +81,8 @@ TEST(UpdateDecision, EveryRowOfTheDecisionTable)
     const auto current = decide(R"({"result":1,"info":{"version":"3.1.0","sid":"57","must":"0"}})");
     EXPECT_EQ(current.kind, UpdateDecision::Current);
     for (const char* version : {"3.2.0", "3.0.9", "3.1.0 ", "V3.1.0"}) {
-        const std::string reply = std::string(R"({"result":1,"info":{"version":")") + version +
-                                  R"(","sid":"57","must":0}})";
+        const std::string reply =
+            std::string(R"({"result":1,"info":{"version":")") + version + R"(","sid":"57","must":0}})";
         const auto offer = decide(reply.c_str());
         EXPECT_EQ(offer.kind, UpdateDecision::Offer) << version;
         EXPECT_EQ(offer.version.toStdString(), version);

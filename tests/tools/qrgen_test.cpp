@@ -55,12 +55,12 @@ TEST(Qrgen, ExitStatusAndFormats)
               "40 36 16 26 30 EC 11 EC 11 EC 11 EC 11 6A 34 E9 54 E6 64 C0 8D 08 E3 A3 86 94\n");
     EXPECT_EQ(Shell("printf abc | " + qrgen + " encode --format codewords").substr(0, 14), "40 36 16 26 30");
     EXPECT_EQ(Shell(qrgen + " encode --hex 616263 --format codewords").substr(0, 14), "40 36 16 26 30");
-    for (const char* bad : {"encode --level X", "encode --version 41", "encode --mask 9", "encode --format gif",
-                            "encode --text a --hex 61", "encode --hex 6", "frobnicate", ""}) {
+    for (const char* bad : {"encode --level X", "encode -v 41", "encode --mask 9", "encode --format gif",
+                            "encode --text a --hex 61", "encode --hex 6", "--frobnicate", "encode --text a b"}) {
         Shell(qrgen + " " + bad + " </dev/null >/dev/null 2>&1", &status);
         EXPECT_EQ(status, 2) << bad;
     }
-    Shell(qrgen + " encode --version 1 --text " + std::string(12, 'k') + " 2>/dev/null", &status);
+    Shell(qrgen + " encode -v 1 --text " + std::string(12, 'k') + " 2>/dev/null", &status);
     EXPECT_EQ(status, 1);
 }
 

@@ -11,6 +11,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 #include "FakeServices.h"
 #include "Form1.h"
@@ -98,20 +101,30 @@ TEST_F(CommandsTest, SaveWritesARealJpegBesideTheProgram)
     EXPECT_EQ(ZbarFile(path), "second");
 }
 
-TEST_F(CommandsTest, ReadOnlyProgramDirectoryFallsBackToPictures)
+TEST_F(CommandsTest, ReadOnlyOrInstalledProgramDirectoryFallsBackToPictures)
 {
     QTemporaryDir home;
     const QByteArray oldHome = qgetenv("HOME");
     qputenv("HOME", home.path().toUtf8());
     qunsetenv("XDG_CONFIG_HOME");
-    services.programDir = "/proc"; // nobody can create files there, not even root
-    Generate("fallback");
-    form->Command2->click();
+    // An installed program's folder is left alone even when it is writable (root, an unpacked package).
+    const QString installedBin = programDir.filePath("usr/bin");
+    ASSERT_TRUE(QDir().mkpath(installedBin) && QDir().mkpath(programDir.filePath("usr/share/vorlane-qr")));
     const QString path = QDir(home.path()).filePath("Pictures/HD20260203090507.jpg");
-    EXPECT_TRUE(QFile::exists(path));
-    ASSERT_EQ(services.boxes.size(), 1u);
-    EXPECT_EQ(services.boxes[0].text, "二维码图片已保存!路径:" + path);
-    EXPECT_EQ(ZbarFile(path), "fallback");
+    for (const QString& dir : {QString("/proc") /* nobody can create files there, not even root */, installedBin}) {
+        SCOPED_TRACE(dir.toStdString());
+        services.programDir = dir;
+        services.boxes.clear();
+        QFile::remove(path);
+        Generate("fallback " + dir);
+        form->Command2->click();
+        EXPECT_TRUE(QFile::exists(path));
+        ASSERT_EQ(services.boxes.size(), 1u);
+        EXPECT_EQ(services.boxes[0].text, "二维码图片已保存!路径:" + path);
+        EXPECT_EQ(ZbarFile(path), ("fallback " + dir).toStdString());
+    }
+    EXPECT_TRUE(QDir(installedBin).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    services.boxes.resize(1);
 
     // Nowhere to write: the failure is reported, never a success.
     qputenv("HOME", "/proc/nonexistent");
@@ -119,6 +132,53 @@ TEST_F(CommandsTest, ReadOnlyProgramDirectoryFallsBackToPictures)
     ASSERT_EQ(services.boxes.size(), 2u);
     EXPECT_TRUE(services.boxes[1].text.startsWith("二维码图片保存失败!路径:")) << services.boxes[1].text.toStdString();
     qputenv("HOME", oldHome);
+}
+
+// A full disk for this process: no file may grow past a few kilobytes (this binds root too).
+class FullDisk {
+public:
+    FullDisk()
+    {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of killing
+        rlimit small = old_;
+        small.rlim_cur = 4096;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FullDisk()
+    {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    sighandler_t oldHandler_;
+};
+
+TEST_F(CommandsTest, AFailedSaveLeavesThePreviousFileWhole)
+{
+    Generate("first, saved whole");
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    const QString path = programDir.filePath("HD20260203090507.jpg");
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray before = saved.readAll();
+    saved.close();
+    ASSERT_GT(before.size(), 4096);
+    const QStringList filesBefore = QDir(programDir.path()).entryList(QDir::Files | QDir::Hidden);
+
+    Generate("second, the disk is full");
+    {
+        FullDisk full;
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+    }
+    ASSERT_EQ(services.boxes.size(), 2u);
+    EXPECT_EQ(services.boxes[1].text, "二维码图片保存失败!路径:" + path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), before);
+    EXPECT_EQ(ZbarFile(path), "first, saved whole");
+    EXPECT_EQ(QDir(programDir.path()).entryList(QDir::Files | QDir::Hidden), filesBefore); // nothing left behind
 }
 
 TEST_F(CommandsTest, CopyPutsTheExportOnTheClipboard)

@@ -1,52 +1,33 @@
 // qrgen: the headless generator. Exit 0 on success, 1 when the content is
-// refused or does not fit, 2 on bad usage.
-#include <QBuffer>
-#include <QCoreApplication>
-#include <QFile>
-#include <QImage>
+// refused, does not fit or cannot be written, 2 on bad usage.
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstdio>
-#include <cstring>
 #include <iostream>
-#include <iterator>
-#include <map>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "clsQRCode.h"
-#include "mdlFakeBarCode.h"
+#include "Batch.h"
+#include "Companion.h"
+#include "Encode.h"
+#include "Files.h"
+#include "Options.h"
+#include "Terminal.h"
 #include "qrgen_kinds.h"
 
 namespace {
 
-const char* const kUsage =
-    "usage: qrgen encode [--level L|M|Q|H] [--version 0..40] [--mask 0..7|auto] [--kanji]\n"
-    "                    [--format png|bmp|svg|txt|codewords] [--scale N] [-o FILE]\n"
-    "                    [--text TEXT | --hex HEXBYTES | --file PATH]\n"
-    "       qrgen text --text T\n"
-    "       qrgen card --name N --tel T [--qq Q --email E --org O --title T --url U --addr A]\n"
-    "       qrgen url --url U\n"
-    "       qrgen sms|mms --phone P --body B\n"
-    "       qrgen wifi --ssid S [--password P] [--security WPA|WEP|none]\n"
-    "       qrgen phone --number N\n"
-    "       qrgen email --address A\n"
-    "       qrgen app --package P\n"
-    "       qrgen wechat --account A\n"
-    "  every kind also takes --payload (print the payload text) and the encode options\n";
-
 int Usage(const std::string& why)
 {
-    std::cerr << "qrgen: " << why << "\n" << kUsage;
+    std::cerr << "qrgen: " << why << "\n" << UsageText();
     return 2;
 }
 
-bool ParseInt(const std::string& s, int lo, int hi, int& out)
+int Refuse(const std::string& why)
 {
-    if (s.empty() || s.size() > 9) return false;
-    for (char c : s)
-        if (c < '0' || c > '9') return false;
-    out = std::stoi(s);
-    return out >= lo && out <= hi;
+    std::cerr << why << "\n";
+    return 1;
 }
 
 std::optional<std::string> ParseHex(const std::string& hex)
@@ -70,165 +51,90 @@ std::optional<std::string> ParseHex(const std::string& hex)
     return out;
 }
 
-bool WriteOutput(const std::string& path, const QByteArray& bytes)
+// Without -t: the type the output name says, or half blocks for a terminal.
+void ResolveFormat(Request& r)
 {
-    if (path.empty() || path == "-") {
-        const size_t n = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-        return std::fflush(stdout) == 0 && n == static_cast<size_t>(bytes.size());
-    }
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    return file.write(bytes) == bytes.size() && file.flush();
+    if (r.formatGiven) return;
+    const bool toStdout = r.output.empty() || r.output == "-";
+    if (toStdout && ::isatty(STDOUT_FILENO)) r.picture.format = Format::Utf8;
+    for (const char* ext : {".svg", ".eps", ".bmp"})
+        if (!toStdout && r.output.size() > 4 && r.output.compare(r.output.size() - 4, 4, ext) == 0)
+            r.picture.format = *ParseFormat(ext + 1);
 }
 
-QByteArray Svg(const QRSymbol& s, int scale)
+// The payload of a kind; a status when it ends the run (refused, printed).
+std::optional<int> KindPayload(const Request& r, std::string& payload)
 {
-    const int side = (s.size + 8) * scale;
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                      std::to_string(side) + "\" height=\"" + std::to_string(side) + "\" viewBox=\"0 0 " +
-                      std::to_string(s.size + 8) + " " + std::to_string(s.size + 8) +
-                      "\" shape-rendering=\"crispEdges\">\n<rect width=\"100%\" height=\"100%\" fill=\"#FFFFFF\"/>\n"
-                      "<path fill=\"#000000\" d=\"";
-    for (int y = 0; y < s.size; ++y)
-        for (int x = 0; x < s.size; ++x)
-            if (s.Dark(x, y)) out += "M" + std::to_string(x + 4) + " " + std::to_string(y + 4) + "h1v1h-1z";
-    out += "\"/>\n</svg>\n";
-    return QByteArray::fromStdString(out);
+    const KindResult built = BuildKindPayload(r.command, r.fields);
+    if (built.status == KindStatus::Usage) return Usage(built.message);
+    if (built.status == KindStatus::Refused) return Refuse(built.message);
+    payload = built.payload;
+    if (FindKind(r.command)->lookup) {
+        const LookupOutcome found = RunAccountLookup(r.fields.at("account"));
+        if (found.kind == LookupOutcome::NotRun) return Refuse("qrgen: " + EscapeControls(found.text));
+        if (found.kind == LookupOutcome::Message) return Refuse(EscapeControls(found.text));
+        payload = found.text;
+    }
+    if (!r.printPayload) return std::nullopt;
+    // A payload from the network is shown escaped on a terminal, given as is to a pipe.
+    const std::string shown = ::isatty(STDOUT_FILENO) ? EscapeControls(payload) : payload;
+    WriteStdout(shown + "\n");
+    return 0;
+}
+
+// The bytes to encode: the text, the hex bytes, a file or standard input, or a kind's payload.
+std::optional<int> ReadPayload(const Request& r, std::string& payload)
+{
+    if (!r.command.empty() && r.command != "encode") return KindPayload(r, payload);
+    if (r.hex) {
+        const auto bytes = ParseHex(*r.hex);
+        if (!bytes) return Usage("--hex takes pairs of hexadecimal digits");
+        payload = *bytes;
+    } else if (r.text) {
+        payload = *r.text;
+    } else {
+        InputRead read = ReadBounded(r.file.value_or("-"));
+        if (read.status == InputRead::Unreadable) {
+            std::cerr << "qrgen: " << read.error << "\n";
+            return 2;
+        }
+        if (read.status == InputRead::TooLong) return Refuse("qrgen: " + DoesNotFit(r.encode));
+        payload = std::move(read.bytes);
+    }
+    return std::nullopt;
+}
+
+int EncodeAndWrite(const Request& r, const std::string& payload)
+{
+    clsQRCode encoder;
+    const auto symbol = EncodePayload(encoder, payload, r.encode);
+    if (!symbol) return Refuse("qrgen: " + DoesNotFit(r.encode));
+    const std::string bytes = Render(*symbol, r.picture);
+    if (bytes.empty()) return Refuse("qrgen: cannot make the picture");
+    if (r.output.empty() || r.output == "-")
+        return WriteStdout(bytes) ? 0 : Refuse("qrgen: cannot write standard output");
+    // The file is renamed into place whole; an interruption meanwhile waits until it is.
+    sigset_t stop, previous;
+    sigemptyset(&stop);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&stop, s);
+    sigprocmask(SIG_BLOCK, &stop, &previous);
+    const auto error = WriteWhole(r.output, bytes, WriteOptions{});
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    return error ? Refuse("qrgen: " + *error) : 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv); // the look-up waits for its reply in an event loop
-    if (argc < 2) return Usage("missing subcommand");
-    const std::string command = argv[1];
-    if (command == "-h" || command == "--help") {
-        std::cout << kUsage;
-        return 0;
-    }
-
-    // Options common to every subcommand.
-    int level = EcQ, version = 0, mask = 0, scale = 8;
-    bool kanji = false, printPayload = false;
-    std::string format = "png", outPath;
-    std::optional<std::string> input;
-    std::map<std::string, std::string> fields;
-
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) return false;
-            out = argv[++i];
-            return true;
-        };
-        std::string v;
-        if (arg == "--kanji") kanji = true;
-        else if (arg == "--payload") printPayload = true;
-        else if (arg == "--level") {
-            if (!value(v) || v.size() != 1 || std::strchr("LMQH", v[0]) == nullptr) return Usage("--level takes L, M, Q or H");
-            level = static_cast<int>(std::strchr("LMQH", v[0]) - "LMQH") + 1;
-        } else if (arg == "--version") {
-            if (!value(v) || !ParseInt(v, 0, 40, version)) return Usage("--version takes 0..40");
-        } else if (arg == "--mask") {
-            if (!value(v)) return Usage("--mask takes 0..7 or auto");
-            if (v == "auto") mask = -1; // only "auto" leaves 0..7
-            else if (!ParseInt(v, 0, 7, mask)) return Usage("--mask takes 0..7 or auto");
-        } else if (arg == "--format") {
-            if (!value(format) || (format != "png" && format != "bmp" && format != "svg" && format != "txt" &&
-                                   format != "codewords"))
-                return Usage("--format takes png, bmp, svg, txt or codewords");
-        } else if (arg == "--scale") {
-            if (!value(v) || !ParseInt(v, 1, 100, scale)) return Usage("--scale takes 1..100");
-        } else if (arg == "-o" || arg == "--output") {
-            if (!value(outPath)) return Usage("-o takes a file name");
-        } else if (command == "encode" && (arg == "--text" || arg == "--hex" || arg == "--file")) {
-            if (input) return Usage("give only one of --text, --hex and --file");
-            if (!value(v)) return Usage(arg + " takes a value");
-            if (arg == "--text") input = v;
-            else if (arg == "--hex") {
-                input = ParseHex(v);
-                if (!input) return Usage("--hex takes pairs of hexadecimal digits");
-            } else {
-                QFile file(QString::fromStdString(v));
-                if (!file.open(QIODevice::ReadOnly)) {
-                    std::cerr << "qrgen: cannot read " << v << "\n";
-                    return 2;
-                }
-                input = file.readAll().toStdString();
-            }
-        } else if (command != "encode" && arg.rfind("--", 0) == 0) {
-            if (!value(v)) return Usage(arg + " takes a value");
-            fields[arg.substr(2)] = v;
-        } else {
-            return Usage("unknown argument " + arg);
-        }
-    }
-
+    Request request;
+    const ParseOutcome parsed = ParseCommandLine(argc, argv, request);
+    if (!parsed.run) return parsed.status;
+    ::signal(SIGXFSZ, SIG_IGN); // a file size limit is a write error, not a crash mid-file
+    RememberUmask();
+    if (request.command == "batch") return RunBatch(request);
+    ResolveFormat(request);
     std::string payload;
-    if (command == "encode") {
-        if (input) payload = *input;
-        else payload.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    } else {
-        const KindResult built = BuildKindPayload(command, fields);
-        if (built.status == KindStatus::Usage) return Usage(built.message);
-        if (built.status == KindStatus::Refused) {
-            std::cerr << built.message << "\n";
-            return 1;
-        }
-        payload = built.payload;
-        if (printPayload) {
-            std::fwrite(payload.data(), 1, payload.size(), stdout);
-            std::fputc('\n', stdout);
-            return 0;
-        }
-    }
-
-    clsQRCode encoder;
-    encoder.SetKanjiMode(kanji);
-    encoder.SetAutoMask(mask < 0);
-    const auto symbol = encoder.EncodeSymbol(reinterpret_cast<const uint8_t*>(payload.data()),
-                                             static_cast<int32_t>(payload.size()), version, level, mask);
-    if (!symbol) {
-        std::cerr << "qrgen: the data does not fit " << (version ? "version " + std::to_string(version) : "version 40")
-                  << " at level " << "LMQH"[level - 1] << "\n";
-        return 1;
-    }
-
-    QByteArray bytes;
-    if (format == "txt") {
-        std::string text;
-        for (int y = 0; y < symbol->size; ++y) {
-            for (int x = 0; x < symbol->size; ++x) text += symbol->Dark(x, y) ? '1' : '0';
-            text += '\n';
-        }
-        bytes = QByteArray::fromStdString(text);
-    } else if (format == "codewords") {
-        std::string text;
-        char hex[4];
-        for (size_t i = 0; i < symbol->codewords.size(); ++i) {
-            std::snprintf(hex, sizeof hex, "%02X", symbol->codewords[i]);
-            if (i) text += ' ';
-            text += hex;
-        }
-        bytes = QByteArray::fromStdString(text + "\n");
-    } else if (format == "svg") {
-        bytes = Svg(*symbol, scale);
-    } else {
-        QImage picture = SymbolToPicture(*symbol);
-        if (scale != 1)
-            picture = picture.scaled(picture.width() * scale, picture.height() * scale, Qt::IgnoreAspectRatio,
-                                     Qt::FastTransformation);
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!picture.save(&buffer, format == "png" ? "PNG" : "BMP")) {
-            std::cerr << "qrgen: cannot make the picture\n";
-            return 1;
-        }
-    }
-    if (!WriteOutput(outPath, bytes)) {
-        std::cerr << "qrgen: cannot write " << (outPath.empty() ? "standard output" : outPath) << "\n";
-        return 1;
-    }
-    return 0;
+    if (const auto status = ReadPayload(request, payload)) return *status;
+    return EncodeAndWrite(request, payload);
 }

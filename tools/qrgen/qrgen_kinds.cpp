@@ -1,40 +1,67 @@
 #include "qrgen_kinds.h"
 
 #include <set>
-#include <vector>
 
-#include "Cp936.h"
 #include "Payloads.h"
-#include "WeChatLookup.h"
+#include "TextHelpers.h"
 
 namespace {
 
 struct KindEntry {
     const char* name;
     ContentKind kind;
-    std::vector<std::pair<const char*, int>> options; // --option -> box number
+    std::vector<std::pair<const char*, Box>> options; // --option -> its box
 };
 
 const std::vector<KindEntry>& Kinds()
 {
     static const std::vector<KindEntry> kinds = {
-        {"text", ContentKind::Text, {{"text", 1}}},
+        {"text", ContentKind::Text, {{"text", Box::Content}}},
         {"card",
          ContentKind::Card,
-         {{"name", 2}, {"tel", 3}, {"qq", 4}, {"email", 5}, {"org", 6}, {"title", 7}, {"url", 8}, {"addr", 9}}},
-        {"url", ContentKind::Url, {{"url", 10}}},
-        {"sms", ContentKind::Sms, {{"body", 11}, {"phone", 12}}},
-        {"mms", ContentKind::Sms, {{"body", 11}, {"phone", 12}}},
-        {"wifi", ContentKind::Wifi, {{"ssid", 13}, {"password", 14}}},
-        {"phone", ContentKind::Phone, {{"number", 15}}},
-        {"email", ContentKind::Email, {{"address", 16}}},
-        {"app", ContentKind::App, {{"package", 17}}},
-        {"wechat", ContentKind::WeChat, {{"account", 18}}},
+         {{"name", Box::Name},
+          {"tel", Box::Tel},
+          {"qq", Box::Qq},
+          {"email", Box::Email},
+          {"org", Box::Org},
+          {"title", Box::Title},
+          {"url", Box::CardUrl},
+          {"addr", Box::Address}}},
+        {"url", ContentKind::Url, {{"url", Box::Url}}},
+        {"sms", ContentKind::Sms, {{"body", Box::SmsBody}, {"phone", Box::SmsPhone}}},
+        {"mms", ContentKind::Sms, {{"body", Box::SmsBody}, {"phone", Box::SmsPhone}}},
+        {"wifi", ContentKind::Wifi, {{"ssid", Box::Ssid}, {"password", Box::WifiPassword}}},
+        {"phone", ContentKind::Phone, {{"number", Box::Phone}}},
+        {"email", ContentKind::Email, {{"address", Box::EmailAddress}}},
+        {"app", ContentKind::App, {{"package", Box::Package}}},
+        {"wechat", ContentKind::WeChat, {{"account", Box::Account}}},
     };
     return kinds;
 }
 
 } // namespace
+
+const std::vector<KindInfo>& KindList()
+{
+    static const std::vector<KindInfo> list = [] {
+        std::vector<KindInfo> out;
+        for (const KindEntry& k : Kinds()) {
+            KindInfo info{k.name, {}, k.kind == ContentKind::WeChat};
+            for (const auto& option : k.options) info.fields.emplace_back(option.first);
+            if (k.kind == ContentKind::Wifi) info.fields.emplace_back("security");
+            out.push_back(std::move(info));
+        }
+        return out;
+    }();
+    return list;
+}
+
+const KindInfo* FindKind(const std::string& name)
+{
+    for (const KindInfo& k : KindList())
+        if (k.name == name) return &k;
+    return nullptr;
+}
 
 KindResult BuildKindPayload(const std::string& kind, const std::map<std::string, std::string>& fields)
 {
@@ -49,7 +76,7 @@ KindResult BuildKindPayload(const std::string& kind, const std::map<std::string,
     for (const auto& [option, box] : entry->options) {
         known.insert(option);
         const auto it = fields.find(option);
-        if (it != fields.end()) in.text[static_cast<size_t>(box)] = cp936::FromUtf8(it->second);
+        if (it != fields.end()) in[box] = textutil::FromUtf8(it->second);
     }
     if (entry->kind == ContentKind::Wifi) {
         known.insert("security");
@@ -65,14 +92,7 @@ KindResult BuildKindPayload(const std::string& kind, const std::map<std::string,
         if (!known.count(option)) return {KindStatus::Usage, {}, "qrgen " + kind + " has no option --" + option};
 
     if (const auto refusal = ValidationMessage(entry->kind, in))
-        return {KindStatus::Refused, {}, cp936::ToUtf8(*refusal)};
-
-    if (entry->kind != ContentKind::WeChat) return {KindStatus::Ok, cp936::ToUtf8(BuildPayload(entry->kind, in)), {}};
-
-    const LookupResult found = LookupAccount(QString::fromStdU16String(in.text[18]));
-    switch (found.kind) {
-    case LookupResult::Payload: return {KindStatus::Ok, found.text.toStdString(), {}};
-    case LookupResult::Refused: return {KindStatus::Refused, {}, found.text.toStdString()};
-    default: return {KindStatus::Refused, {}, kLookupFailed};
-    }
+        return {KindStatus::Refused, {}, textutil::ToUtf8(*refusal)};
+    if (entry->kind == ContentKind::WeChat) return {KindStatus::Ok, {}, {}};
+    return {KindStatus::Ok, textutil::ToUtf8(BuildPayload(entry->kind, in)), {}};
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <map>
 #include <string>
+#include <vector>
 
 enum class KindStatus { Ok, Refused, Usage };
 
@@ -10,5 +11,15 @@ struct KindResult {
     std::string message; // the refusal or usage text
 };
 
-// Builds the payload of one content kind from --name value options.
+// The content kinds by subcommand name, with their --option names in form order.
+struct KindInfo {
+    std::string name;
+    std::vector<std::string> fields;
+    bool lookup = false; // the payload comes from the vendor API, not from the fields
+};
+const std::vector<KindInfo>& KindList();
+const KindInfo* FindKind(const std::string& name);
+
+// Builds the payload of one content kind from --name value options. The account
+// look-up kind is validated only: its payload comes from the companion program.
 KindResult BuildKindPayload(const std::string& kind, const std::map<std::string, std::string>& fields);

@@ -1,14 +1,8 @@
 #include "FormDecode.h"
 
-namespace {
+#include "TextHelpers.h"
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
+namespace {
 
 std::optional<std::string> Unescape(std::string_view s)
 {
@@ -19,8 +13,8 @@ std::optional<std::string> Unescape(std::string_view s)
         if (c == '+') out += ' ';
         else if (c == '%') {
             if (i + 2 >= s.size()) return std::nullopt;
-            const int hi = HexValue(s[i + 1]);
-            const int lo = HexValue(s[i + 2]);
+            const int hi = textutil::HexValue(s[i + 1]);
+            const int lo = textutil::HexValue(s[i + 2]);
             if (hi < 0 || lo < 0) return std::nullopt;
             out += static_cast<char>(hi * 16 + lo);
             i += 2;

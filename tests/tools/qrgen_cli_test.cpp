@@ -1,0 +1,487 @@
+// qrgen as a qrencode user types it: every output format read back by two
+// decoders nobody here wrote, the options' effect on the file, refusals, whole
+// files, and the batch mode.
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "Readers.h"
+#include "TestServers.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testsupport;
+
+const std::string kQrgen = QRGEN_PATH;
+
+std::string Quote(const fs::path& p)
+{
+    return "'" + p.string() + "'";
+}
+
+std::string ReadFile(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string ZxingBytes(const fs::path& picture)
+{
+    return Shell("ZXingReader -bytes " + Quote(picture) + " 2>/dev/null");
+}
+
+std::string ZxingReport(const fs::path& picture)
+{
+    return Shell("ZXingReader " + Quote(picture) + " 2>/dev/null");
+}
+
+// A terminal drawing as a picture, 4 pixels a module: `cells` gives each
+// character's (top, bottom) darkness, or for ASCII one module a two-character cell.
+QImage DrawingToImage(const std::vector<std::vector<std::pair<bool, bool>>>& rows, bool halfBlocks)
+{
+    const int width = static_cast<int>(rows.empty() ? 0 : rows[0].size());
+    const int height = static_cast<int>(rows.size()) * (halfBlocks ? 2 : 1);
+    QImage image(width * 4, height * 4, QImage::Format_Grayscale8);
+    image.fill(255);
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r)
+        for (int c = 0; c < static_cast<int>(rows[static_cast<size_t>(r)].size()) && c < width; ++c) {
+            const auto [top, bottom] = rows[static_cast<size_t>(r)][static_cast<size_t>(c)];
+            for (int half = 0; half < (halfBlocks ? 2 : 1); ++half)
+                if (half == 0 ? top : bottom)
+                    for (int y = 0; y < 4; ++y)
+                        for (int x = 0; x < 4; ++x)
+                            image.setPixel(c * 4 + x, ((halfBlocks ? 2 * r : r) + half) * 4 + y, qRgb(0, 0, 0));
+        }
+    return image;
+}
+
+// UTF8: light modules are drawn (ink on a dark terminal), dark ones are blank.
+QImage FromUtf8Drawing(const std::string& text)
+{
+    std::vector<std::vector<std::pair<bool, bool>>> rows(1);
+    const std::u32string cells = QString::fromStdString(text).toStdU32String();
+    for (char32_t c : cells) {
+        if (c == U'\n') {
+            rows.emplace_back();
+            continue;
+        }
+        const bool topLight = c == U'\u2580' || c == U'\u2588', bottomLight = c == U'\u2584' || c == U'\u2588';
+        rows.back().emplace_back(!topLight, !bottomLight);
+    }
+    if (rows.back().empty()) rows.pop_back();
+    return DrawingToImage(rows, true);
+}
+
+// ANSI: each upper half block in explicit colours, top = foreground, bottom = background.
+QImage FromAnsiDrawing(const std::string& text)
+{
+    std::vector<std::vector<std::pair<bool, bool>>> rows(1);
+    const std::regex cell("\x1b\\[(\\d+);(\\d+)m\u2580|\x1b\\[0m|\n");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), cell); it != std::sregex_iterator(); ++it) {
+        if ((*it)[0] == "\n") rows.emplace_back();
+        else if ((*it)[1].matched) rows.back().emplace_back((*it)[1] == "30", (*it)[2] == "40");
+    }
+    if (rows.back().empty()) rows.pop_back();
+    return DrawingToImage(rows, true);
+}
+
+QImage FromAsciiDrawing(const std::string& text)
+{
+    std::vector<std::vector<std::pair<bool, bool>>> rows(1);
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] == '\n') {
+            rows.emplace_back();
+            ++i;
+            continue;
+        }
+        rows.back().emplace_back(text[i] == '#', false);
+        i += 2;
+    }
+    if (rows.back().empty()) rows.pop_back();
+    return DrawingToImage(rows, false);
+}
+
+// A picture file both decoders read, made from whatever qrgen wrote.
+fs::path Readable(const fs::path& written, const std::string& type, const fs::path& dir)
+{
+    const fs::path png = dir / (type + "-readable.png");
+    if (type == "svg") Shell("rsvg-convert -o " + Quote(png) + " " + Quote(written));
+    else if (type == "eps")
+        Shell("gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -r144 -sDEVICE=pnggray -sOutputFile=" + Quote(png) + " " +
+              Quote(written));
+    else if (type == "bmp") QImage(QString::fromStdString(written.string())).save(QString::fromStdString(png.string()));
+    else if (type == "utf8") FromUtf8Drawing(ReadFile(written)).save(QString::fromStdString(png.string()));
+    else if (type == "ansi") FromAnsiDrawing(ReadFile(written)).save(QString::fromStdString(png.string()));
+    else if (type == "ascii") FromAsciiDrawing(ReadFile(written)).save(QString::fromStdString(png.string()));
+    else return written;
+    return png;
+}
+
+TEST(QrgenCli, EveryFormatReadsBackWithBothDecoders)
+{
+    const std::string text = "Grüße 世界 0123 qrgen";
+    struct Case {
+        const char* type;
+        const char* options;
+    } cases[] = {
+        {"png", "-t PNG"},
+        {"png", "-t png --foreground 1A237E --background FFF8E1 -s 4"},
+        {"bmp", "-t BMP -s 2"},
+        {"svg", "-t SVG -s 4"},
+        {"eps", "-t EPS -s 2 --foreground 202020"},
+        {"utf8", "-t UTF8"},
+        {"ansi", "-t ANSI"},
+        {"ascii", "-t ASCII -m 2"},
+    };
+    QTemporaryDir dir;
+    const fs::path folder = dir.path().toStdString();
+    for (const Case& c : cases) {
+        const fs::path out = folder / (std::string("out.") + c.type);
+        int status = -1;
+        Shell(kQrgen + " " + c.options + " -o " + Quote(out) + " '" + text + "'", &status);
+        ASSERT_EQ(status, 0) << c.options;
+        const fs::path picture = Readable(out, c.type, folder);
+        EXPECT_EQ(ZbarFile(QString::fromStdString(picture.string())), text) << c.options;
+        EXPECT_EQ(ZxingBytes(picture), text) << c.options;
+    }
+}
+
+// IHDR width, bit depth and colour type; pHYs pixels a metre.
+struct PngFacts {
+    uint32_t width = 0;
+    int depth = 0, colourType = -1;
+    uint32_t perMetre = 0;
+};
+
+uint32_t BigEndian(const std::string& s, size_t at)
+{
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4 && at + i < s.size(); ++i) v = v << 8 | static_cast<uint8_t>(s[at + i]);
+    return v;
+}
+
+PngFacts ReadPngFacts(const std::string& png)
+{
+    PngFacts f;
+    if (png.size() < 33 || png.compare(12, 4, "IHDR") != 0) return f;
+    f.width = BigEndian(png, 16);
+    f.depth = static_cast<uint8_t>(png[24]);
+    f.colourType = static_cast<uint8_t>(png[25]);
+    const size_t phys = png.find("pHYs");
+    if (phys != std::string::npos) f.perMetre = BigEndian(png, phys + 4);
+    return f;
+}
+
+TEST(QrgenCli, OptionsShapeTheSymbolAndTheFile)
+{
+    struct Case {
+        const char* options;
+        uint32_t width; // (4 * version + 17 + 2 * margin) * size
+        const char* level;
+        int colourType; // 0 grey, 3 palette
+        uint32_t perMetre;
+    } cases[] = {
+        {"-s 2 -m 1 -l H -v 5", (37 + 2) * 2, "H", 0, 2835},
+        {"--size 5 --margin 0 --level l --symversion 1 -d 300", 21 * 5, "L", 0, 11811},
+        {"--scale 1 -v 2 --level M --foreground 000080", 25 + 8, "M", 3, 2835},
+        {"-v 3 --mask 0", (29 + 8) * 3, "Q", 0, 2835},
+        {"-v 3 --background FFFFFF80 --mask 5", (29 + 8) * 3, "Q", 3, 2835},
+    };
+    QTemporaryDir dir;
+    const fs::path out = fs::path(dir.path().toStdString()) / "o.png";
+    for (const Case& c : cases) {
+        int status = -1;
+        Shell(kQrgen + " " + c.options + " -o " + Quote(out) + " hello", &status);
+        ASSERT_EQ(status, 0) << c.options;
+        const PngFacts f = ReadPngFacts(ReadFile(out));
+        EXPECT_EQ(f.width, c.width) << c.options;
+        EXPECT_EQ(f.depth, 1) << c.options;
+        EXPECT_EQ(f.colourType, c.colourType) << c.options;
+        EXPECT_EQ(f.perMetre, c.perMetre) << c.options;
+        if (std::string(c.options).find("FFFFFF80") == std::string::npos) {
+            EXPECT_NE(ZxingReport(out).find(std::string("EC Level:   ") + c.level), std::string::npos) << c.options;
+            EXPECT_EQ(ZxingBytes(out), "hello") << c.options;
+        } else {
+            EXPECT_NE(ReadFile(out).find("tRNS"), std::string::npos);
+        }
+    }
+}
+
+// 11 bytes fill version 1 at level Q; the 12 bits of an ECI header push them into version 2.
+TEST(QrgenCli, EciHeaderTellsReadersTheBytesAreUtf8)
+{
+    struct Case {
+        const char* options;
+        std::string text;
+        uint32_t width;
+        bool eci;
+    } cases[] = {
+        {"", std::string(11, 'k'), 21 + 8, false},
+        {"--eci", std::string(11, 'k'), 25 + 8, true},
+        {"--eci", std::string(10, 'k'), 21 + 8, true},
+        {"--eci -l L", "Grüße 世界", 21 + 8, true},
+    };
+    QTemporaryDir dir;
+    const fs::path out = fs::path(dir.path().toStdString()) / "eci.png";
+    for (const Case& c : cases) {
+        int status = -1;
+        Shell(kQrgen + " -s 1 " + c.options + " -o " + Quote(out) + " '" + c.text + "'", &status);
+        ASSERT_EQ(status, 0) << c.options;
+        EXPECT_EQ(ReadPngFacts(ReadFile(out)).width, c.width) << c.options << " " << c.text;
+        const fs::path big = fs::path(dir.path().toStdString()) / "eci-big.png";
+        QImage(QString::fromStdString(out.string())).scaled(c.width * 4, c.width * 4).save(QString::fromStdString(big.string()));
+        EXPECT_NE(ZxingReport(big).find(c.eci ? "HasECI:     true" : "HasECI:     false"), std::string::npos)
+            << c.options;
+        EXPECT_EQ(ZxingBytes(big), c.text) << c.options;
+    }
+}
+
+TEST(QrgenCli, FilesAsSmallAsQrencodes)
+{
+    QTemporaryDir dir;
+    const fs::path ours = fs::path(dir.path().toStdString()) / "ours.png";
+    const fs::path peer = fs::path(dir.path().toStdString()) / "peer.png";
+    for (const std::string& text : {std::string("hello"), std::string(1200, 'x') + "y"}) {
+        int status = -1;
+        Shell(kQrgen + " -s 3 -m 4 -l Q -o " + Quote(ours) + " '" + text + "'", &status);
+        ASSERT_EQ(status, 0);
+        Shell("qrencode -s 3 -m 4 -l Q -o " + Quote(peer) + " '" + text + "'");
+        const auto peerSize = fs::file_size(peer);
+        ASSERT_GT(peerSize, 0u);
+        EXPECT_LE(fs::file_size(ours), peerSize + peerSize / 4) << text.size();
+        EXPECT_EQ(ReadPngFacts(ReadFile(ours)).width, ReadPngFacts(ReadFile(peer)).width) << text.size();
+    }
+}
+
+TEST(QrgenCli, TextFromTheArgumentsOrStandardInput)
+{
+    QTemporaryDir dir;
+    const fs::path out = fs::path(dir.path().toStdString()) / "x.png";
+    struct Case {
+        std::string command;
+        std::string text;
+    } cases[] = {
+        {kQrgen + " -o " + Quote(out) + " hello", "hello"},
+        {"printf 'from standard input' | " + kQrgen + " -o " + Quote(out), "from standard input"},
+        {"printf 'piped' | " + kQrgen + " encode -o " + Quote(out), "piped"},
+        {kQrgen + " encode -o " + Quote(out) + " -- -dash", "-dash"},
+    };
+    for (const Case& c : cases) {
+        int status = -1;
+        Shell(c.command, &status);
+        EXPECT_EQ(status, 0) << c.command;
+        EXPECT_EQ(ZbarFile(QString::fromStdString(out.string())), c.text) << c.command;
+    }
+    int status = -1;
+    EXPECT_EQ(Shell(kQrgen + " -V", &status), "qrgen " QRGEN_VERSION "\n");
+    EXPECT_EQ(status, 0);
+    for (const char* help : {"-h", "encode --help", "card -h", "batch -h", "wifi --help"}) {
+        EXPECT_NE(Shell(kQrgen + " " + help, &status).find("Usage:"), std::string::npos) << help;
+        EXPECT_EQ(status, 0) << help;
+    }
+    const std::string usage = Shell(kQrgen + " --size 0 hello 2>&1 >/dev/null", &status);
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(usage.rfind("qrgen: --size", 0), 0u) << usage;
+    EXPECT_NE(usage.find("\nusage: qrgen"), std::string::npos);
+}
+
+// Anything over the most a symbol holds is refused from its size, without reading it.
+TEST(QrgenCli, RefusesInputThatCannotFitWithoutReadingIt)
+{
+    QTemporaryDir dir;
+    const fs::path huge = fs::path(dir.path().toStdString()) / "huge";
+    int status = -1;
+    Shell("truncate -s 300M " + Quote(huge), &status);
+    ASSERT_EQ(status, 0);
+    const std::string refusal = "qrgen: the data does not fit version 40 at level Q\n";
+    for (const std::string& command :
+         {kQrgen + " encode --file " + Quote(huge), kQrgen + " -o /dev/null < " + Quote(huge),
+          "cat " + Quote(huge) + " | " + kQrgen + " -o /dev/null", kQrgen + " " + std::string(7090, '7'),
+          kQrgen + " text --text " + std::string(7090, '7')}) {
+        EXPECT_EQ(Shell(command + " 2>&1 >/dev/null", &status), refusal) << command.substr(0, 80);
+        EXPECT_EQ(status, 1) << command.substr(0, 80);
+    }
+    // The most digits any symbol holds still fit.
+    Shell(kQrgen + " -l L -o /dev/null " + std::string(7089, '7'), &status);
+    EXPECT_EQ(status, 0);
+}
+
+std::vector<std::string> Names(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(QrgenCli, OutputIsWholeOrTheOldFileStays)
+{
+    QTemporaryDir dir;
+    const fs::path folder = dir.path().toStdString();
+    const fs::path keep = folder / "keep.png";
+    std::ofstream(keep) << "previous";
+    fs::create_directory(folder / "taken.png");
+    struct Case {
+        std::string command;
+        std::string why;
+    } cases[] = {
+        // A file size limit of 1 KiB: the write fails part-way, as on a full disk.
+        {"ulimit -f 1; " + kQrgen + " -v 40 -s 10 -o " + Quote(keep) + " hello", "File too large"},
+        {kQrgen + " -o " + Quote(folder / "taken.png") + " hello", "Is a directory"},
+        {kQrgen + " -o " + Quote(folder / "missing" / "x.png") + " hello", "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        int status = -1;
+        const std::string error = Shell(c.command + " 2>&1", &status);
+        EXPECT_EQ(status, 1) << c.command;
+        EXPECT_EQ(error.rfind("qrgen: cannot write ", 0), 0u) << error;
+        EXPECT_NE(error.find(c.why), std::string::npos) << error;
+        EXPECT_EQ(ReadFile(keep), "previous");
+        EXPECT_EQ(Names(folder), (std::vector<std::string>{"keep.png", "taken.png"})) << c.command;
+    }
+    int status = -1;
+    Shell(kQrgen + " -o " + Quote(keep) + " replaced", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ZbarFile(QString::fromStdString(keep.string())), "replaced");
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"keep.png", "taken.png"}));
+}
+
+// Runs a command while this thread's event loop serves the test server.
+std::string RunServed(const QString& command, const QStringList& args, const QStringList& env, int* status)
+{
+    QProcess p;
+    p.setEnvironment(QProcess::systemEnvironment() + env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    QEventLoop loop;
+    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+    p.start(command, args);
+    loop.exec();
+    *status = p.state() == QProcess::NotRunning && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return p.readAll().toStdString();
+}
+
+TEST(QrgenCli, ServerTextsCannotDriveTheTerminal)
+{
+    struct Case {
+        const char* msg;      // as the JSON reply writes it
+        const char* shown;    // what qrgen prints
+    } cases[] = {
+        {R"(\u001b]0;owned\u0007\u001b[2Jgone)", R"(\x1b]0;owned\x07\x1b[2Jgone)"},
+        {R"(a\u009b31mb\u007fc\r\nd)", R"(a\u009b31mb\x7fc\x0d\x0ad)"},
+        {"未找到该公众号", "未找到该公众号"},
+    };
+    for (const Case& c : cases) {
+        RawHttpServer server(HttpReply(200, "application/json", QByteArray(R"({"result":0,"msg":")") + c.msg + "\"}"));
+        int status = -1;
+        const std::string out = RunServed(QString::fromStdString(kQrgen), {"wechat", "--account", "x"},
+                                          {"VORLANE_API_URL=" + server.Url("")}, &status);
+        EXPECT_EQ(out, std::string(c.shown) + "\n") << c.msg;
+        EXPECT_EQ(status, 1);
+    }
+}
+
+void WriteText(const fs::path& p, const std::string& text)
+{
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
+{
+    QTemporaryDir dir;
+    const fs::path folder = dir.path().toStdString();
+    WriteText(folder / "lines.txt", "alpha\nbeta\r\n\n" + std::string(7100, 'z') + "\ngamma");
+    WriteText(folder / "cards.csv", "file,name,tel,org\n"
+                                    "zhang,张三,138,\"Acme, Inc.\"\n"
+                                    "nobody,李四,,\n"
+                                    "broken,a\"b,1,2\n"
+                                    "short,王五\n"
+                                    "\"multi\nline\",赵六,139,x\n"
+                                    "wang,\"王 \"\"五\"\"\",137,\n");
+    WriteText(folder / "wifi.csv", "ssid,password,security\nhome,secret,WPA\nopen,,none\nbad,x,WPA3\n");
+    const std::string tooLong = "the data does not fit version 40 at level Q";
+    struct Case {
+        std::string options, input;
+        int status;
+        std::vector<std::pair<std::string, std::string>> files; // name -> decoded
+        std::vector<std::string> refusals;
+    } cases[] = {
+        {"-t png", "lines.txt", 1,
+         {{"1.png", "alpha"}, {"2.png", "beta"}, {"5.png", "gamma"}},
+         {"qrgen: line 3: 请输入内容后再进行生成!", "qrgen: line 4: " + tooLong}},
+        {"--kind card --name-column file -t svg", "cards.csv", 1,
+         {{"zhang.svg", "MECARD:N:张三;TEL:138;ORG:Acme, Inc.;"}, {"wang.svg", "MECARD:N:王 \"五\";TEL:137;"}},
+         {"qrgen: line 3: 请至少输入姓名与电话", "qrgen: line 4: bad CSV row: error parsing data while strict checking enabled",
+          "qrgen: line 5: bad CSV row: 2 fields, the header has 4", "qrgen: line 6: cannot name a file 'multi\\x0aline'"}},
+        {"--kind wifi", "wifi.csv", 1,
+         {{"1.png", "WIFI:S:home;T:WPA;P:secret;"}, {"2.png", "WIFI:S:open;T:nopass;"}},
+         {"qrgen: line 4: --security takes WPA, WEP or none"}},
+    };
+    for (const Case& c : cases) {
+        const fs::path out = folder / ("out-" + c.input);
+        int status = -1;
+        const std::string err = Shell(kQrgen + " batch " + c.options + " -O " + Quote(out) + " " +
+                                      Quote(folder / c.input) + " 2>&1", &status);
+        EXPECT_EQ(status, c.status) << c.input;
+        for (const std::string& refusal : c.refusals) EXPECT_NE(err.find(refusal + "\n"), std::string::npos) << err;
+        const std::string summary = "qrgen: " + std::to_string(c.files.size()) + " written, " +
+                                    std::to_string(c.refusals.size()) + " refused in ";
+        EXPECT_NE(err.find(summary), std::string::npos) << err;
+        std::vector<std::string> expectedNames;
+        for (const auto& [name, text] : c.files) {
+            expectedNames.push_back(name);
+            const fs::path picture = Readable(out / name, name.substr(name.size() - 3), folder);
+            EXPECT_EQ(ZbarFile(QString::fromStdString(picture.string())), text) << name;
+            EXPECT_EQ(ZxingBytes(picture), text) << name;
+        }
+        std::sort(expectedNames.begin(), expectedNames.end());
+        EXPECT_EQ(Names(out), expectedNames) << c.input;
+        // Again: every name exists now, which is an error unless --force.
+        const std::string again = Shell(kQrgen + " batch " + c.options + " -O " + Quote(out) + " " +
+                                        Quote(folder / c.input) + " 2>&1", &status);
+        EXPECT_EQ(status, 1);
+        EXPECT_NE(again.find("exists (--force replaces it)"), std::string::npos) << again;
+        Shell(kQrgen + " batch --force " + c.options + " -O " + Quote(out) + " " + Quote(folder / c.input) +
+                  " 2>/dev/null",
+              &status);
+        EXPECT_EQ(Names(out), expectedNames) << c.input;
+    }
+}
+
+TEST(QrgenCli, InterruptedBatchLeavesOnlyWholeFiles)
+{
+    QTemporaryDir dir;
+    const fs::path folder = dir.path().toStdString();
+    std::string lines;
+    for (int i = 0; i < 300000; ++i) lines += "https://example.com/item/" + std::to_string(i) + "?ref=batch\n";
+    WriteText(folder / "urls.txt", lines);
+    const fs::path out = folder / "out";
+    for (const char* signal : {"INT", "TERM"}) {
+        fs::remove_all(out);
+        int status = -1;
+        const std::string code = Shell(kQrgen + " batch -O " + Quote(out) + " " + Quote(folder / "urls.txt") +
+                                           " 2>/dev/null & pid=$!; sleep 1; kill -" + signal + " $pid; wait $pid; echo $?",
+                                       &status);
+        EXPECT_EQ(code, std::string(signal) == "INT" ? "130\n" : "143\n");
+        size_t files = 0;
+        for (const auto& e : fs::directory_iterator(out)) {
+            const std::string name = e.path().filename().string();
+            EXPECT_NE(name[0], '.') << "temporary file left: " << name;
+            const std::string png = ReadFile(e.path());
+            EXPECT_EQ(png.size() > 12 ? png.substr(png.size() - 12, 8) : "", std::string("\0\0\0\0IEND", 8)) << name;
+            ++files;
+        }
+        EXPECT_GT(files, 0u);
+        EXPECT_LT(files, 300000u);
+    }
+}
+
+} // namespace

@@ -1,0 +1,129 @@
+#include "BatchInput.h"
+
+#include <csv.h>
+
+#include <algorithm>
+
+namespace {
+
+struct Row {
+    std::vector<std::string> cells;
+    long line = 0;
+    std::string error;
+};
+
+struct CsvState {
+    std::vector<std::string> cells;
+    std::vector<Row> rows;
+    long line = 1;          // the input line being fed
+    long quotedNewlines = 0; // newlines inside the current record's fields
+};
+
+void OnField(void* s, size_t length, void* data)
+{
+    auto* state = static_cast<CsvState*>(data);
+    std::string cell(static_cast<const char*>(s), length);
+    state->quotedNewlines += std::count(cell.begin(), cell.end(), '\n');
+    state->cells.push_back(std::move(cell));
+}
+
+void OnRecord(int, void* data)
+{
+    auto* state = static_cast<CsvState*>(data);
+    state->rows.push_back({std::move(state->cells), state->line - state->quotedNewlines, {}});
+    state->cells.clear();
+    state->quotedNewlines = 0;
+}
+
+int NoSpaces(unsigned char)
+{
+    return 0; // RFC 4180: spaces belong to the field
+}
+
+// A parser that reads RFC 4180 strictly; spaces are kept.
+void StartParser(csv_parser& parser)
+{
+    csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI);
+    csv_set_space_func(&parser, NoSpaces);
+}
+
+// A broken row is reported and the parser starts again at the next line.
+void Restart(csv_parser& parser, CsvState& state)
+{
+    state.rows.push_back({{}, state.line - state.quotedNewlines, std::string("bad CSV row: ") +
+                                                                     csv_strerror(csv_error(&parser))});
+    state.cells.clear();
+    state.quotedNewlines = 0;
+    csv_free(&parser);
+    StartParser(parser);
+}
+
+std::vector<Row> CsvRows(const std::string& text)
+{
+    CsvState state;
+    csv_parser parser;
+    StartParser(parser);
+    size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    while (at < text.size()) {
+        const size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+        if (csv_parse(&parser, text.data() + at, end - at, OnField, OnRecord, &state) != end - at)
+            Restart(parser, state);
+        at = end;
+        ++state.line;
+    }
+    --state.line;
+    if (csv_fini(&parser, OnField, OnRecord, &state) != 0) Restart(parser, state);
+    csv_free(&parser);
+    return std::move(state.rows);
+}
+
+} // namespace
+
+BatchInput SplitLines(const std::string& text)
+{
+    BatchInput input;
+    long line = 1;
+    for (size_t at = 0; at < text.size(); ++line) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string payload = text.substr(at, end - at);
+        if (!payload.empty() && payload.back() == '\r') payload.pop_back();
+        input.records.push_back({line, {{"text", std::move(payload)}}, {}, {}});
+        at = end + 1;
+    }
+    return input;
+}
+
+BatchInput ParseCsv(const std::string& text, const std::vector<std::string>& fields, const std::string& nameColumn)
+{
+    BatchInput input;
+    std::vector<Row> rows = CsvRows(text);
+    if (rows.empty() || !rows[0].error.empty()) {
+        input.fatal = "the CSV input has no readable header row";
+        return input;
+    }
+    const std::vector<std::string>& header = rows[0].cells;
+    for (const std::string& column : header)
+        if (column != nameColumn && std::find(fields.begin(), fields.end(), column) == fields.end()) {
+            input.fatal = "unknown CSV column '" + column + "' (this kind has: ";
+            for (const std::string& f : fields) input.fatal += f + (&f == &fields.back() ? ")" : ",");
+            return input;
+        }
+    if (!nameColumn.empty() && std::find(header.begin(), header.end(), nameColumn) == header.end()) {
+        input.fatal = "the CSV header has no column '" + nameColumn + "'";
+        return input;
+    }
+    for (size_t r = 1; r < rows.size(); ++r) {
+        BatchRecord record{rows[r].line, {}, {}, rows[r].error};
+        if (record.error.empty() && rows[r].cells.size() != header.size())
+            record.error = "bad CSV row: " + std::to_string(rows[r].cells.size()) + " fields, the header has " +
+                           std::to_string(header.size());
+        for (size_t c = 0; record.error.empty() && c < header.size(); ++c) {
+            if (header[c] == nameColumn) record.name = rows[r].cells[c];
+            if (std::find(fields.begin(), fields.end(), header[c]) != fields.end() && !rows[r].cells[c].empty())
+                record.fields[header[c]] = rows[r].cells[c];
+        }
+        input.records.push_back(std::move(record));
+    }
+    return input;
+}

@@ -1,0 +1,142 @@
+#include "Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+mode_t g_umask = 022;
+
+std::string Errno(const std::string& what)
+{
+    return what + ": " + std::strerror(errno);
+}
+
+bool WriteFd(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Reads up to limit bytes; -1 on a read error.
+ssize_t ReadUpTo(int fd, std::string& out, size_t limit)
+{
+    out.resize(limit);
+    size_t have = 0;
+    while (have < limit) {
+        const ssize_t n = ::read(fd, out.data() + have, limit - have);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        have += static_cast<size_t>(n);
+    }
+    out.resize(have);
+    return static_cast<ssize_t>(have);
+}
+
+struct Fd {
+    int fd = -1;
+    ~Fd()
+    {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// Renames without ever replacing an existing name; link() where the file
+// system has no such rename.
+int RenameNoReplace(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+    if (::link(from.c_str(), to.c_str()) != 0) return -1;
+    ::unlink(from.c_str());
+    return 0;
+}
+
+int OpenInput(const std::string& path)
+{
+    return path == "-" ? ::dup(STDIN_FILENO) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+} // namespace
+
+void RememberUmask()
+{
+    g_umask = ::umask(022);
+    ::umask(g_umask);
+}
+
+InputRead ReadBounded(const std::string& path)
+{
+    Fd in{OpenInput(path)};
+    if (in.fd < 0) return {InputRead::Unreadable, {}, Errno("cannot read " + path)};
+    struct stat st {};
+    if (::fstat(in.fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uintmax_t>(st.st_size) > kMaxInputBytes)
+        return {InputRead::TooLong, {}, {}};
+    InputRead result;
+    if (ReadUpTo(in.fd, result.bytes, kMaxInputBytes + 1) < 0)
+        return {InputRead::Unreadable, {}, Errno("cannot read " + path)};
+    if (result.bytes.size() > kMaxInputBytes) return {InputRead::TooLong, {}, {}};
+    return result;
+}
+
+std::optional<std::string> ReadAll(const std::string& path, std::string& error)
+{
+    Fd in{OpenInput(path)};
+    if (in.fd < 0) {
+        error = Errno("cannot read " + path);
+        return std::nullopt;
+    }
+    std::string all, chunk;
+    for (;;) {
+        const ssize_t n = ReadUpTo(in.fd, chunk, 1 << 16);
+        if (n < 0) {
+            error = Errno("cannot read " + path);
+            return std::nullopt;
+        }
+        if (n == 0) return all;
+        all += chunk;
+    }
+}
+
+bool WriteStdout(std::string_view bytes)
+{
+    return WriteFd(STDOUT_FILENO, bytes);
+}
+
+std::optional<std::string> WriteWhole(const std::string& path, std::string_view bytes, const WriteOptions& options)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temp = folder + "." + base + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    Fd out{::mkostemp(name.data(), O_CLOEXEC)};
+    if (out.fd < 0) return Errno("cannot write " + path);
+    temp = name.data();
+    std::optional<std::string> error;
+    if (::fchmod(out.fd, 0666 & ~g_umask) != 0 || !WriteFd(out.fd, bytes) || (options.sync && ::fsync(out.fd) != 0))
+        error = Errno("cannot write " + path);
+    const int fd = out.fd;
+    out.fd = -1;
+    if (::close(fd) != 0 && !error) error = Errno("cannot write " + path);
+    if (!error) {
+        const int rc = options.replace ? ::rename(temp.c_str(), path.c_str()) : RenameNoReplace(temp, path);
+        if (rc != 0) error = errno == EEXIST ? path + " exists (--force replaces it)" : Errno("cannot write " + path);
+        else return std::nullopt;
+    }
+    ::unlink(temp.c_str());
+    return error;
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Reading input without ever holding more than can fit, and writing files whole
+// or not at all.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "clsQRCode.h"
+
+// The most characters any symbol holds (version 40-L, numeric). Every character
+// takes at least one input byte, so a longer input can never fit.
+inline constexpr size_t kMaxInputBytes = clsQRCode::kMaxInputBytes;
+
+struct InputRead {
+    enum Status { Ok, TooLong, Unreadable } status = Ok;
+    std::string bytes;
+    std::string error; // for Unreadable
+};
+
+// Reads a file ("-" for standard input) up to kMaxInputBytes; a regular file
+// that is larger is refused from its size alone.
+InputRead ReadBounded(const std::string& path);
+
+// The whole of a file ("-" for standard input), for batch input.
+std::optional<std::string> ReadAll(const std::string& path, std::string& error);
+
+struct WriteOptions {
+    bool replace = true; // false: an existing file is an error
+    bool sync = true;    // fsync before the rename
+};
+
+// Writes to a temporary name in the same folder and renames it into place, so
+// the target is either the previous file or the whole new one. Returns the
+// error text, or nothing on success. Thread-safe.
+std::optional<std::string> WriteWhole(const std::string& path, std::string_view bytes, const WriteOptions& options);
+
+// Writes everything to standard output.
+bool WriteStdout(std::string_view bytes);
+
+// Remembers the process umask (call once before threads start).
+void RememberUmask();

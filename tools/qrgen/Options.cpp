@@ -1,0 +1,184 @@
+#include "Options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstring>
+#include <iostream>
+#include <set>
+
+#include "qrgen_kinds.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: qrgen [options] [TEXT]     (standard input when no TEXT is given)\n"
+    "       qrgen encode [options] [TEXT | --text TEXT | --hex HEXBYTES | --file PATH]\n"
+    "       qrgen KIND --FIELD VALUE ... [--payload] [options]\n"
+    "             text --text | card --name --tel [--qq --email --org --title --url --addr]\n"
+    "             url --url | sms, mms --phone --body | wifi --ssid [--password --security WPA|WEP|none]\n"
+    "             phone --number | email --address | app --package | wechat --account\n"
+    "       qrgen batch [--kind KIND] [--csv] [--name-column COLUMN] [--force] -O FOLDER [options] [INPUT]\n"
+    "options: -o FILE, -t PNG|SVG|EPS|BMP|UTF8|ANSI|ASCII|TXT|CODEWORDS, -s PIXELS, -m MODULES,\n"
+    "         -l L|M|Q|H, -v 0..40, --mask 0..7|auto, -d DPI, --foreground/--background RRGGBB[AA],\n"
+    "         --kanji, --eci; -V prints the version; -h after any subcommand explains it\n";
+
+std::string Upper(std::string s)
+{
+    for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return s;
+}
+
+void AddEncodeOptions(CLI::App* app, Request& r)
+{
+    app->add_option_function<std::string>(
+           "-l,--level", [&r](const std::string& v) { r.encode.level = static_cast<int>(std::strchr("LMQH", Upper(v)[0]) - "LMQH") + 1; },
+           "error correction level L, M, Q (default) or H")
+        ->check([](const std::string& v) {
+            const std::string u = Upper(v);
+            return u.size() == 1 && std::strchr("LMQH", u[0]) ? std::string() : "takes L, M, Q or H";
+        });
+    app->add_option("-v,--symversion", r.encode.version, "symbol version 1..40 (0, the default: the smallest that fits)")
+        ->check(CLI::Range(0, 40));
+    app->add_option_function<std::string>(
+           "--mask", [&r](const std::string& v) { r.encode.mask = v == "auto" ? -1 : std::stoi(v); },
+           "mask pattern 0..7, or auto (the default: the lowest penalty)")
+        ->check([](const std::string& v) {
+            return v == "auto" || (v.size() == 1 && v[0] >= '0' && v[0] <= '7') ? std::string() : "takes 0..7 or auto";
+        });
+    app->add_flag("--kanji", r.encode.kanji, "read Shift JIS pairs in Kanji mode");
+    app->add_flag("--eci", r.encode.eci, "begin with an ECI 26 header (the data is UTF-8)");
+}
+
+void AddPictureOptions(CLI::App* app, Request& r, bool withOutput)
+{
+    if (withOutput) app->add_option("-o,--output", r.output, "output file (default or -: standard output)");
+    app->add_option_function<std::string>(
+           "-t,--type,--format",
+           [&r](const std::string& v) {
+               r.picture.format = *ParseFormat(v);
+               r.formatGiven = true;
+           },
+           "PNG (default), SVG, EPS, BMP, UTF8, ANSI, ASCII, TXT or CODEWORDS")
+        ->check([](const std::string& v) { return ParseFormat(v) ? std::string() : "unknown type " + v; });
+    app->add_option("-s,--size,--scale", r.picture.size, "pixels (points) per module, default 3")
+        ->check(CLI::Range(1, 100));
+    app->add_option("-m,--margin", r.picture.margin, "quiet zone in modules, default 4")->check(CLI::Range(0, 100));
+    app->add_option("-d,--dpi", r.picture.dpi, "resolution written into PNG and BMP, default 72")
+        ->check(CLI::Range(1, 1000000));
+    const auto colour = [](const std::string& v) {
+        return ParseColour(v) ? std::string() : "takes RRGGBB or RRGGBBAA";
+    };
+    app->add_option_function<std::string>(
+           "--foreground", [&r](const std::string& v) { r.picture.foreground = *ParseColour(v); },
+           "dark module colour RRGGBB[AA]")
+        ->check(colour);
+    app->add_option_function<std::string>(
+           "--background", [&r](const std::string& v) { r.picture.background = *ParseColour(v); },
+           "light module colour RRGGBB[AA]")
+        ->check(colour);
+}
+
+void AddEncodeCommand(CLI::App& app, Request& r)
+{
+    CLI::App* encode = app.add_subcommand("encode", "encode bytes as they are");
+    AddEncodeOptions(encode, r);
+    AddPictureOptions(encode, r, true);
+    auto* text = encode->add_option("--text", r.text, "the text to encode");
+    auto* hex = encode->add_option("--hex", r.hex, "the bytes to encode, in hexadecimal");
+    auto* file = encode->add_option("--file", r.file, "a file to encode (- for standard input)");
+    auto* positional = encode->add_option("TEXT", r.text, "the text to encode");
+    text->excludes(hex, file, positional);
+    hex->excludes(file, positional);
+    file->excludes(positional);
+}
+
+void AddKindCommand(CLI::App& app, Request& r, const KindInfo& kind)
+{
+    {
+        CLI::App* sub = app.add_subcommand(kind.name, "the " + kind.name + " content kind");
+        for (const std::string& field : kind.fields)
+            sub->add_option_function<std::string>(
+                "--" + field, [&r, field](const std::string& v) { r.fields[field] = v; }, field);
+        sub->add_flag("--payload", r.printPayload, "print the payload text instead of a symbol");
+        AddEncodeOptions(sub, r);
+        AddPictureOptions(sub, r, true);
+    }
+}
+
+void AddBatchCommand(CLI::App& app, Request& r)
+{
+    CLI::App* batch = app.add_subcommand("batch", "one symbol a line or CSV record, one file each");
+    BatchSettings& b = r.batch;
+    batch->add_option("--kind", b.kind, "content kind of the records (default text)")
+        ->check([](const std::string& v) {
+            const KindInfo* k = FindKind(v);
+            return k && !k->lookup ? std::string() : "takes text, card, url, sms, mms, wifi, phone, email or app";
+        });
+    batch->add_flag("--csv", b.csv, "the text kind reads CSV (column text) instead of lines");
+    batch->add_option("-O,--out-dir", b.folder, "folder for the files")->required();
+    batch->add_option("--name-column", b.nameColumn, "CSV column naming each file (default: a counter)");
+    batch->add_flag("--force", b.force, "replace files that exist");
+    batch->add_flag("--sync", b.sync, "flush every file to disk before naming it");
+    batch->add_option("-j,--jobs", b.jobs, "threads (default: every core)")->check(CLI::Range(1, 1024));
+    batch->add_option("INPUT", b.input, "lines or CSV (default: standard input)");
+    AddEncodeOptions(batch, r);
+    AddPictureOptions(batch, r, false);
+}
+
+// The subcommand the arguments name, if any: the first word that is neither an
+// option nor an option's value. Building every subcommand's options costs more
+// than encoding a small symbol, so only that one is built (all for --help).
+std::string NamedCommand(int argc, char** argv)
+{
+    static const std::set<std::string> takesValue = {"-o", "--output", "-t", "--type", "--format", "-s", "--size",
+                                                     "--scale", "-m", "--margin", "-d", "--dpi", "--foreground",
+                                                     "--background", "-l", "--level", "-v", "--symversion", "--mask"};
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") return "*";
+        if (arg == "--") return {};
+        if (arg.size() > 1 && arg[0] == '-') {
+            if (takesValue.count(arg)) ++i;
+            continue;
+        }
+        return arg;
+    }
+    return {};
+}
+
+void AddCommands(CLI::App& app, Request& r, const std::string& named)
+{
+    const bool all = named == "*";
+    if (all || named == "encode") AddEncodeCommand(app, r);
+    for (const KindInfo& kind : KindList())
+        if (all || named == kind.name) AddKindCommand(app, r, kind);
+    if (all || named == "batch") AddBatchCommand(app, r);
+}
+
+} // namespace
+
+const char* UsageText()
+{
+    return kUsage;
+}
+
+ParseOutcome ParseCommandLine(int argc, char** argv, Request& r)
+{
+    CLI::App app{"qrgen: QR code symbols from the command line", "qrgen"};
+    app.set_version_flag("-V,--version", std::string("qrgen ") + QRGEN_VERSION);
+    app.require_subcommand(0, 1);
+    AddEncodeOptions(&app, r);
+    AddPictureOptions(&app, r, true);
+    app.add_option("TEXT", r.text, "the text to encode (default: standard input)");
+    AddCommands(app, r, NamedCommand(argc, argv));
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return {false, app.exit(e)};
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "qrgen: " << e.what() << "\n" << kUsage;
+        return {false, 2};
+    }
+    for (const CLI::App* sub : app.get_subcommands()) r.command = sub->get_name();
+    return {true, 0};
+}

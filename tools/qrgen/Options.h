@@ -1,0 +1,48 @@
+#pragma once
+// The command line: qrencode's option habits plus one subcommand per content kind.
+#include <map>
+#include <optional>
+#include <string>
+
+#include "Output.h"
+
+struct EncodeSettings {
+    int level = 3;       // 1..4 = L, M, Q, H
+    int version = 0;     // 0: the smallest that fits
+    int mask = -1;       // -1: automatic selection
+    bool kanji = false;
+    bool eci = false;    // ECI 26 header (UTF-8)
+};
+
+struct BatchSettings {
+    std::string kind = "text";
+    std::string input = "-";
+    std::string folder;
+    std::string nameColumn;
+    bool csv = false;   // the text kind reads CSV instead of lines
+    bool force = false; // replace existing files
+    bool sync = false;  // fsync every file
+    int jobs = 0;       // 0: every core
+};
+
+struct Request {
+    std::string command; // "" (text from the arguments or standard input), "encode", "batch" or a kind
+    EncodeSettings encode;
+    PictureOptions picture;
+    bool formatGiven = false;
+    std::string output;  // "" or "-": standard output
+    std::optional<std::string> text, hex, file;
+    std::map<std::string, std::string> fields;
+    bool printPayload = false;
+    BatchSettings batch;
+};
+
+struct ParseOutcome {
+    bool run = false; // false: exit with status
+    int status = 0;
+};
+
+ParseOutcome ParseCommandLine(int argc, char** argv, Request& request);
+
+// The short usage text shown after a usage error.
+const char* UsageText();

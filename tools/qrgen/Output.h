@@ -1,0 +1,36 @@
+#pragma once
+// The output formats: pictures (PNG, BMP, SVG, EPS), terminal drawings and the
+// plain matrix or codeword dumps.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct QRSymbol;
+
+enum class Format { Png, Bmp, Svg, Eps, Utf8, Ansi, Ascii, Txt, Codewords };
+
+struct Colour {
+    uint8_t r = 0, g = 0, b = 0, a = 255;
+    bool operator==(const Colour&) const = default;
+};
+
+struct PictureOptions {
+    Format format = Format::Png;
+    int size = 3;   // pixels (or points) per module
+    int margin = 4; // quiet zone in modules
+    int dpi = 72;
+    Colour foreground{0, 0, 0, 255};
+    Colour background{255, 255, 255, 255};
+};
+
+// Case-insensitive format name (png, svg, utf8, ...).
+std::optional<Format> ParseFormat(std::string_view name);
+// RRGGBB or RRGGBBAA.
+std::optional<Colour> ParseColour(std::string_view hex);
+// File name extension of a format, dot included.
+const char* Extension(Format format);
+
+// The symbol in the chosen format; empty only when the picture cannot be made
+// (out of memory).
+std::string Render(const QRSymbol& symbol, const PictureOptions& options);
