@@ -199,7 +199,6 @@ template <int W>
     using One = Line<uint64_t, W>;
     using Four = Line<Lanes, W>;
     const QRBits pairBits = QRBits::First(n - 1);
-    const One pairs = One::From(pairBits);
     const Four pairs4 = Four::From(pairBits);
     int32_t score = 0;
 
@@ -221,19 +220,22 @@ template <int W>
                            [&](int lane, int32_t at) { return ScaledPatterns(One::From(line(i + lane)), n, at); });
     }
 
-    // N2 (2 x 2 blocks) and N4 (balance) on the rows.
-    int32_t dark = 0;
-    One r = One::From(rows[0]);
-    for (int32_t i = 0; i < n; ++i) {
-        dark += r.Count(1);
-        if (i + 1 < n) {
-            const One next = One::From(rows[static_cast<size_t>(i + 1)]);
-            const One vertical = ~(r ^ next);
-            const One blocks = vertical & vertical.Down(1) & ~(r ^ r.Down(1)) & pairs;
-            score += 3 * blocks.Count(1);
-            r = next;
+    // N2 (2 x 2 blocks) on pairs of rows, four pairs at a time, and N4 (balance).
+    auto row = [&](int32_t i) -> const QRBits& { return rows[static_cast<size_t>(i < n ? i : n - 1)]; };
+    for (int32_t i = 0; i + 1 < n; i += 4) {
+        Four r, next;
+        for (int k = 0; k < W; ++k) {
+            const uint64_t upper[4] = {row(i).w[k], row(i + 1).w[k], row(i + 2).w[k], row(i + 3).w[k]};
+            const uint64_t lower[4] = {row(i + 1).w[k], row(i + 2).w[k], row(i + 3).w[k], row(i + 4).w[k]};
+            std::memcpy(&r.w[k], upper, sizeof upper);
+            std::memcpy(&next.w[k], lower, sizeof lower);
         }
+        const Four vertical = ~(r ^ next);
+        const Four blocks = vertical & vertical.Down(1) & ~(r ^ r.Down(1)) & pairs4;
+        score += 3 * blocks.Count(n - 1 - i < 4 ? n - 1 - i : 4);
     }
+    int32_t dark = 0;
+    for (int32_t i = 0; i < n; ++i) dark += One::From(rows[static_cast<size_t>(i)]).Count(1);
     const int32_t total = n * n;
     score += 10 * ((std::abs(dark * 20 - total * 10) + total - 1) / total - 1);
     return score;
