@@ -114,32 +114,66 @@ struct Line {
     }
 };
 
+// The run of modules of one colour through module p (0 <= p < n) towards higher
+// (step 1) or lower (step -1) positions: its length inside the line, and whether
+// it reaches the line's end, beyond which everything reads as light.
+struct Run {
+    int32_t length;
+    bool edge;
+};
+template <int W>
+Run RunFrom(const Line<uint64_t, W>& d, int32_t n, int32_t p, int32_t step)
+{
+    const bool colour = d.Get(p);
+    if (step > 0) {
+        for (int w = p >> 6; w < W; ++w) {
+            uint64_t differ = colour ? ~d.w[w] : d.w[w];
+            if (w == p >> 6) differ &= ~uint64_t{0} << (p & 63);
+            if (differ) {
+                const int32_t end = 64 * w + __builtin_ctzll(differ);
+                return end >= n ? Run{n - p, true} : Run{end - p, false};
+            }
+        }
+        return {n - p, true};
+    }
+    for (int w = p >> 6; w >= 0; --w) {
+        uint64_t differ = colour ? ~d.w[w] : d.w[w];
+        if (w == p >> 6 && (p & 63) != 63) differ &= (uint64_t{2} << (p & 63)) - 1;
+        if (differ) return {p - (64 * w + 63 - __builtin_clzll(differ)), false};
+    }
+    return {p + 1, true};
+}
+
 // Finder-like patterns at scale s >= 2 whose middle dark run starts at i: dark s,
 // light s, dark 3s, light s, dark s, counted once for each side that has a light
 // run of 4s next to it and at least s on the other side.
 template <int W>
 int32_t ScaledPatterns(const Line<uint64_t, W>& d, int32_t n, int32_t i)
 {
-    auto dark = [&](int32_t p) { return p >= 0 && p < n && d.Get(p); };
-    auto lightRun = [&](int32_t p, int32_t step) {
-        int32_t length = 0;
-        for (; !dark(p); p += step, ++length)
-            if (p < 0 || p >= n) return n + length; // the light border
-        return length;
-    };
-    int32_t c = 0;
-    while (dark(i + c)) ++c;
+    const int32_t c = RunFrom(d, n, i, 1).length;
     if (c < 6 || c % 3 != 0) return 0;
     const int32_t s = c / 3;
-    auto runIs = [&](int32_t from, int32_t step, bool colour) {
-        for (int32_t k = 0; k < s; ++k)
-            if (dark(from + step * k) != colour) return false;
-        return dark(from + step * s) != colour;
+    // A light run of exactly s ends at a dark module inside the line; a dark run of
+    // exactly s ends at a light module or the line's end.
+    auto lightExactly = [&](int32_t p, int32_t step) {
+        if (p < 0 || p >= n || d.Get(p)) return false;
+        const Run r = RunFrom(d, n, p, step);
+        return r.length == s && !r.edge;
     };
-    if (!runIs(i - 1, -1, false) || !runIs(i - 1 - s, -1, true)) return 0;
-    if (!runIs(i + c, 1, false) || !runIs(i + c + s, 1, true)) return 0;
-    const int32_t before = lightRun(i - 1 - 2 * s, -1);
-    const int32_t after = lightRun(i + c + 2 * s, 1);
+    auto darkExactly = [&](int32_t p, int32_t step) {
+        return p >= 0 && p < n && d.Get(p) && RunFrom(d, n, p, step).length == s;
+    };
+    if (!lightExactly(i - 1, -1) || !darkExactly(i - 1 - s, -1)) return 0;
+    if (!lightExactly(i + c, 1) || !darkExactly(i + c + s, 1)) return 0;
+    // The light run beyond each end, the border counting n.
+    auto lightBeyond = [&](int32_t p, int32_t step) {
+        if (p < 0 || p >= n) return n;
+        if (d.Get(p)) return 0;
+        const Run r = RunFrom(d, n, p, step);
+        return r.edge ? n + r.length : r.length;
+    };
+    const int32_t before = lightBeyond(i - 1 - 2 * s, -1);
+    const int32_t after = lightBeyond(i + c + 2 * s, 1);
     return (after >= 4 * s && before >= s ? 1 : 0) + (before >= 4 * s && after >= s ? 1 : 0);
 }
 
