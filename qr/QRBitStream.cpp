@@ -216,6 +216,8 @@ int32_t clsQRCode::BuildBitStream(uint8_t* bits, std::span<const uint8_t> data, 
     return WriteSegments(bits, bytes, count, version, modes);
 }
 
+// One case a mode, each as the standard lays its segment out; kept together so the
+// four read side by side.
 int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,
                                  const std::vector<uint8_t>& modes, int32_t startBit)
 {
