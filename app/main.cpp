@@ -5,11 +5,13 @@
 
 #include "Form1.h"
 #include "FormServices.h"
+#include "Language.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vorlane-qr"));
+    LoadQtChinese(); // the standard buttons and dialogs speak the window's language
     DesktopServices services;
     Form1 window(services);
 

@@ -5,7 +5,7 @@
 VORLANE_DEPS_BUILD=(
   build-essential cmake ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-  libicu-dev libssl-dev libgnutls28-dev libmicrohttpd-dev libcpp-httplib-dev
+  libicu-dev libgnutls28-dev libmicrohttpd-dev
   libcli11-dev libcsv-dev libpng-dev scdoc
 )
 # Running them as run.sh does: the window's fonts and Qt's Chinese translation, the certificate for the stand-in.
@@ -18,7 +18,7 @@ VORLANE_DEPS_TEST=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libqrencode-dev libqrcodegencpp-dev
   zbar-tools zxing-cpp-tools libzxing-core-java default-jdk-headless
-  xvfb xauth xdotool qrencode zint ghostscript wrk hyperfine
+  xvfb xauth xdotool qrencode zint ghostscript wrk hyperfine python3 nodejs
 )
 # Building and checking the Debian package.
 VORLANE_DEPS_PACKAGE=(

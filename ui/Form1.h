@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <span>
 
 #include "Payloads.h"
 
@@ -18,7 +19,9 @@ class QTabBar;
 class QTimer;
 class QAction;
 class PayloadEncoder;
+class RequestWait;
 class FormServices;
+struct FormField;
 
 // The program's one window: nine kinds of content on a tab strip, the preview,
 // the four command buttons, the status bar, the menu.
@@ -90,7 +93,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Built in this order, which is also the order Tab visits the controls.
     void BuildControls();
+    void BuildTabStrip(QWidget* client);
+    void BuildTextFrame(QWidget* frame);
+    void BuildSmsFrame(QWidget* frame);
+    void BuildWifiFrame(QWidget* frame);
+    void BuildFields(QWidget* frame, std::span<const FormField> fields);
+    void BuildPreviewAndButtons(QWidget* client);
+    void BuildStatusBar(QWidget* client);
     void BuildMenu();
     void Text11_Change();
     void SetStatus(const QString& text);
@@ -107,6 +118,7 @@ private:
     QLabel* panels_[3] = {};
     QTimer* clock_ = nullptr;
     QString savedPath_;
-    bool requestInFlight_ = false;
+    std::unique_ptr<RequestWait> requests_; // the one network wait
+    bool keepSelectionOnPress_ = false;
     bool ending_ = false;
 };

@@ -2,51 +2,27 @@
 // Wi-Fi and SMS payloads into exactly the fields that were typed.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "Cp936.h"
 #include "Payloads.h"
+#include "TestSupport.h"
 
 namespace {
 
-std::string Hex(const std::string& s)
-{
-    if (s.empty()) return "_";
-    std::string out;
-    char b[4];
-    for (unsigned char c : s) {
-        std::snprintf(b, sizeof b, "%02X", c);
-        out += b;
-    }
-    return out;
-}
+// The parser's own spelling: contiguous hex, "_" for nothing.
+std::string Hex(const std::string& s) { return s.empty() ? "_" : testsupport::Hex(s, ""); }
 
 // One line of parser output per payload.
 std::vector<std::string> Parse(const std::vector<std::u16string>& payloads)
 {
-    char path[] = "/tmp/vorlane-payloads-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0) return {};
-    {
-        std::ofstream out(path);
-        for (const auto& p : payloads) out << Hex(cp936::ToUtf8(p)) << "\n";
-    }
-    ::close(fd);
-    std::string output;
-    const std::string command =
-        std::string("java -cp /usr/share/java/core.jar ") + PARSE_PAYLOAD_JAVA + " < " + path + " 2>&1";
-    if (FILE* p = popen(command.c_str(), "r")) {
-        std::array<char, 4096> buf;
-        size_t n;
-        while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) output.append(buf.data(), n);
-        pclose(p);
-    }
-    std::remove(path);
+    std::string input;
+    for (const auto& p : payloads) input += Hex(cp936::ToUtf8(p)) + "\n";
+    const testsupport::TempDir dir;
+    const std::string output = testsupport::Shell(std::string("java -cp /usr/share/java/core.jar ") +
+                                                  PARSE_PAYLOAD_JAVA + " < " + dir.Write("payloads", input) + " 2>&1");
     std::vector<std::string> lines;
     std::istringstream in(output);
     for (std::string line; std::getline(in, line);) lines.push_back(line);

@@ -1,30 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
+#include <cctype>
 #include <string>
 
 #include "Cp936.h"
 #include "Mymd5.h"
+#include "TestSupport.h"
 
 namespace {
 
 // md5sum from coreutils on the same bytes.
 std::string Md5sum(const std::string& bytes)
 {
-    char path[] = "/tmp/vorlane-md5-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0) return {};
-    FILE* f = fdopen(fd, "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-    std::string out;
-    if (FILE* p = popen(("md5sum " + std::string(path)).c_str(), "r")) {
-        std::array<char, 128> buf{};
-        if (fgets(buf.data(), buf.size(), p)) out.assign(buf.data(), 32);
-        pclose(p);
-    }
-    std::remove(path);
+    const testsupport::TempDir dir;
+    std::string out = testsupport::Shell("md5sum " + dir.Write("bytes", bytes)).substr(0, 32);
     for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return out;
 }

@@ -7,9 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "TextHelpers.h"
 
 namespace {
@@ -120,25 +122,18 @@ TEST(TextHelpers, NumberToStringAgreesWithNode)
     }
 
     // Each number goes to node as its shortest round-trip text, which reads back exactly.
-    char path[] = "/tmp/vorlane-numbers-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    FILE* f = fdopen(fd, "w");
+    std::string lines;
     for (double d : numbers) {
         char buf[64];
-        const auto end = std::to_chars(buf, buf + sizeof buf, d).ptr;
-        std::fprintf(f, "%.*s\n", static_cast<int>(end - buf), buf);
+        lines.append(buf, std::to_chars(buf, buf + sizeof buf, d).ptr);
+        lines += '\n';
     }
-    std::fclose(f);
-    const std::string script = "node -e \"require('fs').readFileSync('" + std::string(path) +
+    const testsupport::TempDir dir;
+    const std::string script = "node -e \"require('fs').readFileSync('" + dir.Write("numbers", lines) +
                                "','utf8').trim().split('\\n').forEach(l=>console.log(String(Number(l))))\"";
     std::vector<std::string> expected;
-    if (FILE* p = popen(script.c_str(), "r")) {
-        char line[128];
-        while (std::fgets(line, sizeof line, p)) expected.emplace_back(line, std::strcspn(line, "\n"));
-        pclose(p);
-    }
-    std::remove(path);
+    std::istringstream output(testsupport::Shell(script));
+    for (std::string line; std::getline(output, line);) expected.push_back(line);
     ASSERT_EQ(expected.size(), numbers.size());
     for (size_t i = 0; i < numbers.size(); ++i)
         EXPECT_EQ(textutil::NumberToString(numbers[i]), expected[i]) << std::hexfloat << numbers[i];

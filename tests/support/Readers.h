@@ -2,26 +2,11 @@
 // Decoding pictures with zbarimg, a reader nobody here wrote.
 #include <QImage>
 #include <QTemporaryDir>
-#include <array>
-#include <cstdio>
-#include <sys/wait.h>
 #include <string>
 
-namespace testsupport {
+#include "TestSupport.h"
 
-// Standard output of a shell command; its exit status in *status when asked.
-inline std::string Shell(const std::string& command, int* status = nullptr)
-{
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    std::array<char, 65536> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) out.append(buf.data(), n);
-    const int rc = pclose(pipe);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return out;
-}
+namespace testsupport {
 
 // The bytes zbarimg reads from a picture file (QR codes only).
 inline std::string ZbarFile(const QString& path)

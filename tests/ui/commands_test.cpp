@@ -11,6 +11,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 #include "FakeServices.h"
 #include "Form1.h"
@@ -129,6 +132,53 @@ TEST_F(CommandsTest, ReadOnlyOrInstalledProgramDirectoryFallsBackToPictures)
     ASSERT_EQ(services.boxes.size(), 2u);
     EXPECT_TRUE(services.boxes[1].text.startsWith("二维码图片保存失败!路径:")) << services.boxes[1].text.toStdString();
     qputenv("HOME", oldHome);
+}
+
+// A full disk for this process: no file may grow past a few kilobytes (this binds root too).
+class FullDisk {
+public:
+    FullDisk()
+    {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of killing
+        rlimit small = old_;
+        small.rlim_cur = 4096;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FullDisk()
+    {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    sighandler_t oldHandler_;
+};
+
+TEST_F(CommandsTest, AFailedSaveLeavesThePreviousFileWhole)
+{
+    Generate("first, saved whole");
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    const QString path = programDir.filePath("HD20260203090507.jpg");
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray before = saved.readAll();
+    saved.close();
+    ASSERT_GT(before.size(), 4096);
+    const QStringList filesBefore = QDir(programDir.path()).entryList(QDir::Files | QDir::Hidden);
+
+    Generate("second, the disk is full");
+    {
+        FullDisk full;
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+    }
+    ASSERT_EQ(services.boxes.size(), 2u);
+    EXPECT_EQ(services.boxes[1].text, "二维码图片保存失败!路径:" + path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), before);
+    EXPECT_EQ(ZbarFile(path), "first, saved whole");
+    EXPECT_EQ(QDir(programDir.path()).entryList(QDir::Files | QDir::Hidden), filesBefore); // nothing left behind
 }
 
 TEST_F(CommandsTest, CopyPutsTheExportOnTheClipboard)

@@ -126,15 +126,6 @@ TEST_F(FormTest, SmsContentIsLimitedAndCounted)
     EXPECT_EQ(counter->text(), "已输入数量：299/1");
 }
 
-TEST_F(FormTest, TextBoxSelectsAllOnFocus)
-{
-    form->Text1->setPlainText("select me");
-    form->activateWindow();
-    form->Text1->setFocus();
-    QApplication::processEvents();
-    EXPECT_EQ(form->Text1->textCursor().selectedText(), "select me");
-}
-
 TEST_F(FormTest, EveryValidationMessage)
 {
     struct Case {

@@ -122,7 +122,7 @@ TEST(UpdateCheck, FailuresSayTheCheckFailedAndEnableTheButtons)
         ASSERT_EQ(o.boxes.size(), 1u) << url.toStdString();
         EXPECT_EQ(o.boxes[0].text, "检测失败,请先使用当前版本");
         EXPECT_EQ(o.boxes[0].title, "提示");
-        EXPECT_EQ(o.status, "正在检测版本更新");
+        EXPECT_EQ(o.status, "检测失败,请先使用当前版本"); // the status no longer claims a running check
         EXPECT_TRUE(o.enabled);
         EXPECT_EQ(o.quits, 0);
         EXPECT_FALSE(o.timerActive);

@@ -1,24 +1,35 @@
 #include "VendorApi.h"
 
-#include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <charconv>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Cp936.h"
 #include "FormDecode.h"
 
 namespace {
 
-std::string ToJson(const QJsonObject& o) { return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString(); }
-
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
-
-std::string Text(const QJsonValue& v)
+// The JSON text of one value, as QJsonDocument writes it.
+std::string JsonText(const QJsonValue& v)
 {
-    if (v.isString()) return v.toString().toStdString();
-    if (v.isDouble()) return QString::number(v.toDouble()).toStdString();
-    return {};
+    const QByteArray array = QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2).toStdString(); // without the brackets
 }
+
+// A data file value: strings and numbers pass through as written; nothing else is a reply value.
+std::optional<ReplyValue> FromFile(const QJsonValue& v)
+{
+    if (v.isString()) return ReplyValue(v.toString().toStdString());
+    if (v.isDouble()) return ReplyValue::FromJson(JsonText(v));
+    return std::nullopt;
+}
+
+std::string Member(const char* name, const ReplyValue& v) { return std::string("\"") + name + "\":" + v.Json(); }
 
 // Form fields arrive as code page 936 bytes.
 std::optional<std::u16string> Field(const std::map<std::string, std::string>& form, const char* name)
@@ -28,38 +39,111 @@ std::optional<std::u16string> Field(const std::map<std::string, std::string>& fo
     return cp936::Decode(it->second);
 }
 
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd()
+    {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
 } // namespace
+
+ReplyValue::ReplyValue(const std::string& utf8) : json_(JsonText(QString::fromStdString(utf8))) {}
+
+bool ReplyValue::ReadsAsZero() const
+{
+    if (json_.empty()) return false;
+    if (json_.front() == '"') return json_ == "\"0\"";
+    double value = 1;
+    const auto [end, error] = std::from_chars(json_.data(), json_.data() + json_.size(), value);
+    return error == std::errc() && end == json_.data() + json_.size() && value == 0;
+}
 
 std::optional<VendorData> LoadVendorData(const std::string& path, std::string& why)
 {
-    QFile file(Q(path));
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Look before opening: a FIFO would block the open, a device would never end.
+    struct stat before {};
+    if (::stat(path.c_str(), &before) != 0) {
         why = "cannot read " + path;
         return std::nullopt;
     }
+    if (!S_ISREG(before.st_mode)) {
+        why = path + " is not a regular file";
+        return std::nullopt;
+    }
+    if (static_cast<unsigned long long>(before.st_size) > kMaxDataFileBytes) {
+        why = path + " is larger than 64 MB";
+        return std::nullopt;
+    }
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat opened {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &opened) != 0) {
+        why = "cannot read " + path;
+        return std::nullopt;
+    }
+    if (!S_ISREG(opened.st_mode) || opened.st_dev != before.st_dev || opened.st_ino != before.st_ino) {
+        why = path + " changed while it was opened";
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            why = "cannot read " + path;
+            return std::nullopt;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+        if (text.size() > kMaxDataFileBytes) {
+            why = path + " is larger than 64 MB";
+            return std::nullopt;
+        }
+    }
+    return ParseVendorData(text, why);
+}
+
+std::optional<VendorData> ParseVendorData(const std::string& json, std::string& why)
+{
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-        why = path + " is not a JSON object: " + error.errorString().toStdString();
+        why = "the data is not a JSON object: " + error.errorString().toStdString();
         return std::nullopt;
     }
     VendorData data;
+    const auto take = [&why](const QJsonObject& o, const char* name, ReplyValue& into) {
+        if (!o.contains(name)) return true;
+        const auto v = FromFile(o.value(name));
+        if (!v) why = std::string("the data's ") + name + " is neither a string nor a number";
+        else into = *v;
+        return v.has_value();
+    };
     const QJsonObject update = doc.object().value("update").toObject();
-    if (update.contains("result")) data.updateResult = update.value("result").toInt(1);
-    data.updateMsg = Text(update.value("msg"));
-    if (update.contains("version")) data.version = Text(update.value("version"));
-    if (update.contains("sid")) data.sid = Text(update.value("sid"));
-    if (update.contains("must")) data.must = Text(update.value("must"));
+    if (!take(update, "result", data.updateResult) || !take(update, "msg", data.updateMsg) ||
+        !take(update, "version", data.version) || !take(update, "sid", data.sid) || !take(update, "must", data.must))
+        return std::nullopt;
     const QJsonObject accounts = doc.object().value("accounts").toObject();
-    for (auto it = accounts.begin(); it != accounts.end(); ++it)
-        data.accounts[it.key().toStdU16String()] = it.value().toString().toStdString();
+    for (auto it = accounts.begin(); it != accounts.end(); ++it) {
+        const auto v = FromFile(it.value());
+        if (!v) {
+            why = "the data's account " + it.key().toStdString() + " is neither a string nor a number";
+            return std::nullopt;
+        }
+        data.accounts[it.key().toStdU16String()] = *v;
+    }
     return data;
 }
 
-std::string Refusal(const std::string& message)
-{
-    return ToJson(QJsonObject{{"result", 0}, {"msg", Q(message)}});
-}
+std::string Refusal(const std::string& message) { return "{\"result\":0," + Member("msg", ReplyValue(message)) + "}"; }
 
 std::string HandleVersion(const VendorData& data, const std::string& body)
 {
@@ -68,9 +152,11 @@ std::string HandleVersion(const VendorData& data, const std::string& body)
     const auto sn = Field(*form, "sn");
     if (!sn) return Refusal("缺少参数");
     if (*sn != vendor::kProductCode) return Refusal("未知的软件");
-    if (data.updateResult == 0) return Refusal(data.updateMsg.empty() ? "检测失败" : data.updateMsg);
-    const QJsonObject info{{"version", Q(data.version)}, {"sid", Q(data.sid)}, {"must", Q(data.must)}};
-    return ToJson(QJsonObject{{"result", 1}, {"info", info}});
+    if (data.updateResult.ReadsAsZero())
+        return "{" + Member("result", data.updateResult) + "," +
+               Member("msg", data.updateMsg.Empty() ? ReplyValue("检测失败") : data.updateMsg) + "}";
+    return "{" + Member("result", data.updateResult) + ",\"info\":{" + Member("version", data.version) + "," +
+           Member("sid", data.sid) + "," + Member("must", data.must) + "}}";
 }
 
 std::string HandleLookup(const VendorData& data, const std::string& body)
@@ -84,5 +170,5 @@ std::string HandleLookup(const VendorData& data, const std::string& body)
     if (cp936::ToUtf8(*token) != vendor::LookupToken(*account)) return Refusal("token验证失败");
     const auto it = data.accounts.find(*account);
     if (it == data.accounts.end()) return Refusal("未找到该公众号");
-    return ToJson(QJsonObject{{"result", 1}, {"info", Q(it->second)}});
+    return "{\"result\":1," + Member("info", it->second) + "}";
 }

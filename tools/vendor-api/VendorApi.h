@@ -1,22 +1,48 @@
 #pragma once
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
 
 #include "VendorProtocol.h"
 
-// What the stand-in serves: the newest version and the text of each account.
-struct VendorData {
-    int updateResult = 1;
-    std::string updateMsg; // shown when updateResult is 0
-    std::string version = kProgramVersion;
-    std::string sid = "57";
-    std::string must = "0";
-    std::map<std::u16string, std::string> accounts; // account -> text to encode (UTF-8)
+// A value the data file gives for a reply member, kept as its JSON text so a
+// number goes back to the client exactly as the file wrote it.
+class ReplyValue {
+public:
+    ReplyValue() = default;
+    ReplyValue(const char* utf8) : ReplyValue(std::string(utf8)) {}
+    ReplyValue(const std::string& utf8); // a JSON string of these characters
+    static ReplyValue FromJson(std::string json) { return ReplyValue(std::move(json), Raw{}); }
+
+    const std::string& Json() const { return json_; }
+    bool Empty() const { return json_.empty(); }
+    // Reads as "0" to the client: the string "0" or any number equal to zero.
+    bool ReadsAsZero() const;
+
+private:
+    struct Raw {};
+    ReplyValue(std::string json, Raw) : json_(std::move(json)) {}
+    std::string json_;
 };
 
-// Reads the JSON data file; nothing (and a reason) when it is unreadable.
+// What the stand-in serves: the update reply's members and the text of each account.
+struct VendorData {
+    ReplyValue updateResult = ReplyValue::FromJson("1");
+    ReplyValue updateMsg; // shown when the result reads "0"
+    ReplyValue version = kProgramVersion;
+    ReplyValue sid = "57";
+    ReplyValue must = "0";
+    std::map<std::u16string, ReplyValue> accounts; // account -> what its look-up returns
+};
+
+// The data file is small; anything larger is refused unread.
+inline constexpr std::size_t kMaxDataFileBytes = 64u * 1024 * 1024;
+
+// Reads the JSON data file; nothing (and a one-line reason) when it is not a
+// regular file of at most kMaxDataFileBytes holding a JSON object.
 std::optional<VendorData> LoadVendorData(const std::string& path, std::string& why);
+std::optional<VendorData> ParseVendorData(const std::string& json, std::string& why);
 
 // The JSON reply to a form body posted to one of the two endpoints.
 std::string HandleVersion(const VendorData& data, const std::string& body);
