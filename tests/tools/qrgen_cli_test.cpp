@@ -6,7 +6,6 @@
 #include <QEventLoop>
 #include <QImage>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -141,8 +140,8 @@ TEST(QrgenCli, EveryFormatReadsBackWithBothDecoders)
         {"ansi", "-t ANSI"},
         {"ascii", "-t ASCII -m 2"},
     };
-    QTemporaryDir dir;
-    const fs::path folder = dir.path().toStdString();
+    TempDir dir;
+    const fs::path folder = dir.path();
     for (const Case& c : cases) {
         const fs::path out = folder / (std::string("out.") + c.type);
         int status = -1;
@@ -195,8 +194,8 @@ TEST(QrgenCli, OptionsShapeTheSymbolAndTheFile)
         {"-v 3 --mask 0", (29 + 8) * 3, "Q", 0, 2835},
         {"-v 3 --background FFFFFF80 --mask 5", (29 + 8) * 3, "Q", 3, 2835},
     };
-    QTemporaryDir dir;
-    const fs::path out = fs::path(dir.path().toStdString()) / "o.png";
+    TempDir dir;
+    const fs::path out = dir.path() / "o.png";
     for (const Case& c : cases) {
         int status = -1;
         Shell(kQrgen + " " + c.options + " -o " + Quote(out) + " hello", &status);
@@ -229,14 +228,14 @@ TEST(QrgenCli, EciHeaderTellsReadersTheBytesAreUtf8)
         {"--eci", std::string(10, 'k'), 21 + 8, true},
         {"--eci -l L", "Grüße 世界", 21 + 8, true},
     };
-    QTemporaryDir dir;
-    const fs::path out = fs::path(dir.path().toStdString()) / "eci.png";
+    TempDir dir;
+    const fs::path out = dir.path() / "eci.png";
     for (const Case& c : cases) {
         int status = -1;
         Shell(kQrgen + " -s 1 " + c.options + " -o " + Quote(out) + " '" + c.text + "'", &status);
         ASSERT_EQ(status, 0) << c.options;
         EXPECT_EQ(ReadPngFacts(ReadFile(out)).width, c.width) << c.options << " " << c.text;
-        const fs::path big = fs::path(dir.path().toStdString()) / "eci-big.png";
+        const fs::path big = dir.path() / "eci-big.png";
         QImage(QString::fromStdString(out.string())).scaled(c.width * 4, c.width * 4).save(QString::fromStdString(big.string()));
         EXPECT_NE(ZxingReport(big).find(c.eci ? "HasECI:     true" : "HasECI:     false"), std::string::npos)
             << c.options;
@@ -246,9 +245,9 @@ TEST(QrgenCli, EciHeaderTellsReadersTheBytesAreUtf8)
 
 TEST(QrgenCli, FilesAsSmallAsQrencodes)
 {
-    QTemporaryDir dir;
-    const fs::path ours = fs::path(dir.path().toStdString()) / "ours.png";
-    const fs::path peer = fs::path(dir.path().toStdString()) / "peer.png";
+    TempDir dir;
+    const fs::path ours = dir.path() / "ours.png";
+    const fs::path peer = dir.path() / "peer.png";
     for (const std::string& text : {std::string("hello"), std::string(1200, 'x') + "y"}) {
         int status = -1;
         Shell(kQrgen + " -s 3 -m 4 -l Q -o " + Quote(ours) + " '" + text + "'", &status);
@@ -263,8 +262,8 @@ TEST(QrgenCli, FilesAsSmallAsQrencodes)
 
 TEST(QrgenCli, TextFromTheArgumentsOrStandardInput)
 {
-    QTemporaryDir dir;
-    const fs::path out = fs::path(dir.path().toStdString()) / "x.png";
+    TempDir dir;
+    const fs::path out = dir.path() / "x.png";
     struct Case {
         std::string command;
         std::string text;
@@ -296,8 +295,8 @@ TEST(QrgenCli, TextFromTheArgumentsOrStandardInput)
 // Anything over the most a symbol holds is refused from its size, without reading it.
 TEST(QrgenCli, RefusesInputThatCannotFitWithoutReadingIt)
 {
-    QTemporaryDir dir;
-    const fs::path huge = fs::path(dir.path().toStdString()) / "huge";
+    TempDir dir;
+    const fs::path huge = dir.path() / "huge";
     int status = -1;
     Shell("truncate -s 300M " + Quote(huge), &status);
     ASSERT_EQ(status, 0);
@@ -324,8 +323,8 @@ std::vector<std::string> Names(const fs::path& folder)
 
 TEST(QrgenCli, OutputIsWholeOrTheOldFileStays)
 {
-    QTemporaryDir dir;
-    const fs::path folder = dir.path().toStdString();
+    TempDir dir;
+    const fs::path folder = dir.path();
     const fs::path keep = folder / "keep.png";
     std::ofstream(keep) << "previous";
     fs::create_directory(folder / "taken.png");
@@ -389,24 +388,19 @@ TEST(QrgenCli, ServerTextsCannotDriveTheTerminal)
     }
 }
 
-void WriteText(const fs::path& p, const std::string& text)
-{
-    std::ofstream(p, std::ios::binary) << text;
-}
-
 TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
 {
-    QTemporaryDir dir;
-    const fs::path folder = dir.path().toStdString();
-    WriteText(folder / "lines.txt", "alpha\nbeta\r\n\n" + std::string(7100, 'z') + "\ngamma");
-    WriteText(folder / "cards.csv", "file,name,tel,org\n"
+    TempDir dir;
+    const fs::path folder = dir.path();
+    dir.Write("lines.txt", "alpha\nbeta\r\n\n" + std::string(7100, 'z') + "\ngamma");
+    dir.Write("cards.csv", "file,name,tel,org\n"
                                     "zhang,张三,138,\"Acme, Inc.\"\n"
                                     "nobody,李四,,\n"
                                     "broken,a\"b,1,2\n"
                                     "short,王五\n"
                                     "\"multi\nline\",赵六,139,x\n"
                                     "wang,\"王 \"\"五\"\"\",137,\n");
-    WriteText(folder / "wifi.csv", "ssid,password,security\nhome,secret,WPA\nopen,,none\nbad,x,WPA3\n");
+    dir.Write("wifi.csv", "ssid,password,security\nhome,secret,WPA\nopen,,none\nbad,x,WPA3\n");
     const std::string tooLong = "the data does not fit version 40 at level Q";
     struct Case {
         std::string options, input;
@@ -458,11 +452,11 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
 
 TEST(QrgenCli, InterruptedBatchLeavesOnlyWholeFiles)
 {
-    QTemporaryDir dir;
-    const fs::path folder = dir.path().toStdString();
+    TempDir dir;
+    const fs::path folder = dir.path();
     std::string lines;
     for (int i = 0; i < 300000; ++i) lines += "https://example.com/item/" + std::to_string(i) + "?ref=batch\n";
-    WriteText(folder / "urls.txt", lines);
+    dir.Write("urls.txt", lines);
     const fs::path out = folder / "out";
     for (const char* signal : {"INT", "TERM"}) {
         fs::remove_all(out);

@@ -1,7 +1,6 @@
 // The command-line generator as a script would use it.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 
@@ -13,14 +12,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testsupport;
 
-
-class TempDir {
-public:
-    const fs::path path() const { return dir_.path().toStdString(); }
-
-private:
-    QTemporaryDir dir_;
-};
 
 TEST(Qrgen, ExitStatusAndFormats)
 {
