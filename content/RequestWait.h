@@ -1,5 +1,4 @@
 #pragma once
-#include <QObject>
 #include <functional>
 #include <memory>
 #include <optional>

@@ -5,6 +5,8 @@
 # file decodes to all that was typed.
 # usage: e2e.sh BIN_DIR
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../scripts/lib.sh"
 bin=$(cd "$1" && pwd)
 export QT_QPA_PLATFORM=xcb # a real window, whatever the suite around runs on
 work=$(mktemp -d)
@@ -15,13 +17,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
-  -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 2>/dev/null
-"$bin/vendor-api" --listen 127.0.0.1:0 --cert "$work/cert.pem" --key "$work/key.pem" >"$work/api.out" &
-api_pid=$!
-for _ in $(seq 100); do grep -q '^listening on https://' "$work/api.out" && break; sleep 0.1; done
-api_url=$(sed -n 's/^listening on //p' "$work/api.out")
-[ -n "$api_url" ] || { echo "vendor-api did not start"; exit 1; }
+vorlane_cert "$work"
+vorlane_start_api "$work/api.out" "$bin/vendor-api" --cert "$work/cert.pem" --key "$work/key.pem"
 
 # The program saves beside itself: run a copy from the scratch folder.
 mkdir -p "$work/app"
@@ -31,32 +28,15 @@ cat >"$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
 work=$1
+. "$2/window.sh"
 log=$work/status.log
-: >"$log"
-VORLANE_STATUS_LOG=$log "$work/app/vorlane-qr" &
-app=$!
+window_start "$log" "$work/app/vorlane-qr"
 trap 'kill $app 2>/dev/null || true' EXIT
-wait_for() {
-  for _ in $(seq 150); do grep -qF "$1" "$log" && return 0; sleep 0.1; done
-  echo "status never read: $1"; echo "--- status log:"; cat "$log"; return 1
-}
-wait_for "当前软件为最新版本,欢迎使用Vorlane软件.."
-wid=""
-for _ in $(seq 100); do
-  for w in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    [ "$WIDTH" -gt 700 ] && wid=$w && wx=$X && wy=$Y && wh=$HEIGHT
-  done
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || { echo "no window"; xdotool search --name . getwindowname %@ 2>&1 | head; exit 1; }
-menu=$((wh - 509))
-xdotool mousemove $((wx + 150)) $((wy + menu + 150)) click 1
-sleep 0.3
-xdotool type --delay 10 "end to end"
+window_wait_status "$log" "当前软件为最新版本,欢迎使用Vorlane软件.."
+window_find "$app"
+window_type "end to end"
 # 程序菜单 > 使用说明, closed with its OK; focus coming back must not select the text.
-xdotool mousemove $((wx + 35)) $((wy + menu / 2)) click 1
+xdotool mousemove $((cx + 35)) $((cy - menu / 2)) click 1
 sleep 0.5
 xdotool key Down Down Down Return
 sleep 1
@@ -65,17 +45,12 @@ sleep 0.5
 xdotool windowfocus "$wid"
 sleep 0.3
 xdotool type --delay 10 " again"
-xdotool mousemove $((wx + 628)) $((wy + menu + 380)) click 1   # Command1
-wait_for "二维码生成完毕!"
-xdotool mousemove $((wx + 692)) $((wy + menu + 428)) click 1   # Command2
-for _ in $(seq 100); do ls "$work"/app/HD*.jpg >/dev/null 2>&1 && break; sleep 0.1; done
-sleep 0.5
-xdotool key Return || true
+window_generate_and_save "$log" "$work/app"
 DRIVE
 chmod +x "$work/drive.sh"
 
 VORLANE_API_URL="$api_url" VORLANE_CA_FILE="$work/cert.pem" \
-  xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$work"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$work" "$here"
 
 # Yes to the exit question ends the program at once, even while the update check
 # waits for a server that never answers.

@@ -5,7 +5,8 @@
 # vendor-api, and saves into the user's pictures folder, never beside itself.
 # usage: package.sh PACKAGE.deb
 set -euo pipefail
-. "$(dirname "$0")/../../scripts/lib.sh"
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../scripts/lib.sh"
 deb=$(realpath "$1")
 work=$(mktemp -d)
 api_pid=""
@@ -68,34 +69,19 @@ cat >"$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
 work=$1
+. "$2/window.sh"
 log=$work/status.log
-: >"$log"
-VORLANE_STATUS_LOG=$log "$work/root/usr/bin/vorlane-qr" &
-app=$!
+window_start "$log" "$work/root/usr/bin/vorlane-qr"
 trap 'kill $app 2>/dev/null || true' EXIT
-wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Vorlane二维码生成器 V') || {
-  echo "the window title never appeared"; exit 1; }
-wid=${wid%%$'\n'*}
-wait_for() {
-  for _ in $(seq 150); do grep -qF "$1" "$log" && return 0; sleep 0.1; done
-  echo "status never read: $1"; cat "$log"; return 1
-}
-wait_for "当前软件为最新版本,欢迎使用Vorlane软件.."
-eval "$(xdotool getwindowgeometry --shell "$wid")"
-menu=$((HEIGHT - 509))
-xdotool mousemove $((X + 150)) $((Y + menu + 150)) click 1     # Text1
-sleep 0.3
-xdotool type --delay 10 "from the package"
-xdotool mousemove $((X + 628)) $((Y + menu + 380)) click 1     # Command1
-wait_for "二维码生成完毕!"
-xdotool mousemove $((X + 692)) $((Y + menu + 428)) click 1     # Command2
-for _ in $(seq 100); do ls "$HOME"/Pictures/HD*.jpg >/dev/null 2>&1 && break; sleep 0.1; done
-sleep 0.5
-xdotool key Return || true
+window_find "$app"
+[[ "$title" == "Vorlane二维码生成器 V"* ]] || { echo "the window's title is '$title'"; exit 1; }
+window_wait_status "$log" "当前软件为最新版本,欢迎使用Vorlane软件.."
+window_type "from the package"
+window_generate_and_save "$log" "$HOME/Pictures"
 DRIVE
 chmod +x "$work/drive.sh"
 env -u XDG_CONFIG_HOME -u XDG_PICTURES_DIR HOME="$work/home" QT_QPA_PLATFORM=xcb VORLANE_API_URL="$api_url" \
-  xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$work" || fail "window"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$work" "$here" || fail "window"
 
 saved=$(ls "$work"/home/Pictures/HD*.jpg 2>/dev/null) || fail "no picture in the pictures folder"
 decoded=$(zbarimg --nodbus --raw -q -Sdisable -Sqrcode.enable "$saved" 2>/dev/null)

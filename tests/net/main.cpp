@@ -2,4 +2,4 @@
 
 #include "QtTestMain.h"
 
-VORLANE_QT_TEST_MAIN(QCoreApplication)
+int main(int argc, char** argv) { return testsupport::RunQtTests<QCoreApplication>(argc, argv); }

@@ -85,6 +85,8 @@ public:
     {
         return QString("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
     }
+    // Emits newConnection when a client has reached the server: a test can act while a request is in flight.
+    QTcpServer& Listener() { return server_; }
 
 private:
     QTcpServer server_;

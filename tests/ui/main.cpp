@@ -1,13 +1,10 @@
 #include <QApplication>
-#include <gtest/gtest.h>
 
 #include "Language.h"
+#include "QtTestMain.h"
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    LoadQtChinese(); // as the program does
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return testsupport::RunQtTests<QApplication>(argc, argv, LoadQtChinese); // Chinese, as the program starts
 }

@@ -202,6 +202,11 @@ TEST_F(WindowTest, StandardButtonsSpeakChinese)
     yesNo.sort();
     EXPECT_EQ(yesNo, (QStringList{"否", "是"}));
     EXPECT_TRUE(form->isVisible()); // answered No with its key
+    // The text boxes' own context menu.
+    const std::unique_ptr<QMenu> menu(form->Text1->createStandardContextMenu());
+    QStringList entries;
+    for (QAction* a : menu->actions()) entries << a->text().section('\t', 0, 0);
+    EXPECT_TRUE(plain(entries).contains("全选")) << entries.join(' ').toStdString();
 }
 
 } // namespace
