@@ -38,7 +38,8 @@ std::string FileName(const Job& job, size_t index)
     if (job.request.batch.nameColumn.empty()) {
         std::string counter = std::to_string(index + 1);
         return std::string(static_cast<size_t>(job.counterWidth) - std::min(counter.size(), size_t(job.counterWidth)),
-                           '0') + counter;
+                           '0') +
+               counter;
     }
     return record.name;
 }
@@ -96,9 +97,9 @@ void ShowProgress(const Job& job, Clock::time_point start)
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
     const int filled = total ? static_cast<int>(30 * done / total) : 30;
-    std::string bar = "\r[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(30 - filled), '.') +
-                      "] " + std::to_string(done) + "/" + std::to_string(total) + "  " +
-                      std::to_string(static_cast<long>(rate)) + "/s  " +
+    std::string bar = "\r[" + std::string(static_cast<size_t>(filled), '#') +
+                      std::string(static_cast<size_t>(30 - filled), '.') + "] " + std::to_string(done) + "/" +
+                      std::to_string(total) + "  " + std::to_string(static_cast<long>(rate)) + "/s  " +
                       (rate > 0 ? Duration(static_cast<double>(total - done) / rate) : std::string("-:--")) + " left ";
     std::fputs(bar.c_str(), stderr);
     std::fflush(stderr);
@@ -124,8 +125,9 @@ void RunWorkers(Job& job)
     pthread_sigmask(SIG_BLOCK, &set, &previous);
     std::thread watcher(WatchSignals, std::ref(job), std::cref(set));
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t count = std::min<size_t>(job.request.batch.jobs > 0 ? static_cast<size_t>(job.request.batch.jobs) : cores,
-                                          std::max<size_t>(job.records.size(), 1));
+    const size_t count =
+        std::min<size_t>(job.request.batch.jobs > 0 ? static_cast<size_t>(job.request.batch.jobs) : cores,
+                         std::max<size_t>(job.records.size(), 1));
     std::vector<std::thread> workers;
     for (size_t i = 0; i < count; ++i) workers.emplace_back(Work, std::ref(job));
     const Clock::time_point start = Clock::now();
@@ -183,7 +185,8 @@ int RunBatch(const Request& r)
     BatchInput input = csv ? ParseCsv(*text, kind->fields, r.batch.nameColumn) : SplitLines(*text);
     if (!input.fatal.empty()) return Fail(input.fatal, 2);
     struct stat st {};
-    if (::mkdir(r.batch.folder.c_str(), 0777) != 0 && (::stat(r.batch.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+    if (::mkdir(r.batch.folder.c_str(), 0777) != 0 &&
+        (::stat(r.batch.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
         return Fail("cannot use the folder " + r.batch.folder, 2);
 
     Job job{r, std::move(input.records), {}};

@@ -64,8 +64,8 @@ bool WritePng(png_structp png, png_infop info, const Framed& f, const PictureOpt
     if (setjmp(png_jmpbuf(png))) return false;
     const auto pixels = static_cast<png_uint_32>(f.side() * o.size);
     png_set_write_fn(png, out, AppendPng, nullptr);
-    png_set_IHDR(png, info, pixels, pixels, 1, plain ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, pixels, pixels, 1, plain ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!plain) {
         png_color palette[2] = {{o.background.r, o.background.g, o.background.b},
                                 {o.foreground.r, o.foreground.g, o.foreground.b}};
@@ -166,7 +166,8 @@ std::string Opacity(const char* attribute, const Colour& c)
 }
 
 // Calls run(x, y, length) for every horizontal run of dark modules.
-template <typename Run> void ForEachRun(const Framed& f, Run run)
+template <typename Run>
+void ForEachRun(const Framed& f, Run run)
 {
     for (int y = 0; y < f.side(); ++y)
         for (int x = 0; x < f.side();) {
@@ -300,9 +301,9 @@ struct FormatName {
     const char* extension;
 };
 constexpr FormatName kFormats[] = {
-    {"png", Format::Png, ".png"},   {"bmp", Format::Bmp, ".bmp"},     {"svg", Format::Svg, ".svg"},
-    {"eps", Format::Eps, ".eps"},   {"utf8", Format::Utf8, ".txt"},   {"ansi", Format::Ansi, ".txt"},
-    {"ascii", Format::Ascii, ".txt"}, {"txt", Format::Txt, ".txt"}, {"codewords", Format::Codewords, ".txt"},
+    {"png", Format::Png, ".png"},     {"bmp", Format::Bmp, ".bmp"},   {"svg", Format::Svg, ".svg"},
+    {"eps", Format::Eps, ".eps"},     {"utf8", Format::Utf8, ".txt"}, {"ansi", Format::Ansi, ".txt"},
+    {"ascii", Format::Ascii, ".txt"}, {"txt", Format::Txt, ".txt"},   {"codewords", Format::Codewords, ".txt"},
 };
 
 } // namespace
