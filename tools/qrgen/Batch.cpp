@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -25,7 +26,9 @@ using Clock = std::chrono::steady_clock;
 struct Job {
     const Request& request;
     std::vector<BatchRecord> records;
-    std::vector<std::string> errors; // one a record, written by the worker that made it
+    // One a record, set by the worker that made it: empty when written, the
+    // reason when refused, none when an interruption came first.
+    std::vector<std::optional<std::string>> errors;
     int counterWidth = 1;
     std::atomic<size_t> next{0};
     std::atomic<size_t> done{0};
@@ -148,13 +151,13 @@ int Report(const Job& job, double seconds)
 {
     size_t refused = 0, written = 0;
     for (size_t i = 0; i < job.records.size(); ++i) {
-        if (i >= job.done.load() && job.stopSignal.load() && job.errors[i].empty()) continue;
-        if (job.errors[i].empty()) {
+        if (!job.errors[i]) continue;
+        if (job.errors[i]->empty()) {
             ++written;
             continue;
         }
         ++refused;
-        std::cerr << "qrgen: line " << job.records[i].line << ": " << job.errors[i] << "\n";
+        std::cerr << "qrgen: line " << job.records[i].line << ": " << *job.errors[i] << "\n";
     }
     char summary[160];
     std::snprintf(summary, sizeof summary, "qrgen: %zu written, %zu refused in %.2f s (%.0f a second)%s\n", written,
