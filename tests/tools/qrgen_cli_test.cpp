@@ -466,8 +466,8 @@ TEST(QrgenCli, InterruptedBatchLeavesOnlyWholeFiles)
         fs::remove_all(out);
         int status = -1;
         const std::string code =
-            Shell(kQrgen + " batch -O " + Quote(out) + " " + Quote(folder / "urls.txt") +
-                      " 2>/dev/null & pid=$!; sleep 1; kill -" + signal + " $pid; wait $pid; echo $?",
+            Shell(kQrgen + " batch -O " + Quote(out) + " " + Quote(folder / "urls.txt") + " 2>" +
+                      Quote(folder / "err.txt") + " & pid=$!; sleep 1; kill -" + signal + " $pid; wait $pid; echo $?",
                   &status);
         EXPECT_EQ(code, std::string(signal) == "INT" ? "130\n" : "143\n");
         size_t files = 0;
@@ -480,6 +480,10 @@ TEST(QrgenCli, InterruptedBatchLeavesOnlyWholeFiles)
         }
         EXPECT_GT(files, 0u);
         EXPECT_LT(files, 300000u);
+        // The summary counts what is on disk.
+        EXPECT_NE(ReadFile(folder / "err.txt").find("qrgen: " + std::to_string(files) + " written, 0 refused in "),
+                  std::string::npos)
+            << ReadFile(folder / "err.txt");
     }
 }
 
