@@ -6,7 +6,6 @@
 #include <QEventLoop>
 #include <QImage>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -22,10 +21,7 @@ using namespace testsupport;
 
 const std::string kQrgen = QRGEN_PATH;
 
-std::string Quote(const fs::path& p)
-{
-    return "'" + p.string() + "'";
-}
+std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
 
 std::string ReadFile(const fs::path& p)
 {
@@ -38,10 +34,7 @@ std::string ZxingBytes(const fs::path& picture)
     return Shell("ZXingReader -bytes " + Quote(picture) + " 2>/dev/null");
 }
 
-std::string ZxingReport(const fs::path& picture)
-{
-    return Shell("ZXingReader " + Quote(picture) + " 2>/dev/null");
-}
+std::string ZxingReport(const fs::path& picture) { return Shell("ZXingReader " + Quote(picture) + " 2>/dev/null"); }
 
 // A terminal drawing as a picture, 4 pixels a module: `cells` gives each
 // character's (top, bottom) darkness, or for ASCII one module a two-character cell.
@@ -141,8 +134,8 @@ TEST(QrgenCli, EveryFormatReadsBackWithBothDecoders)
         {"ansi", "-t ANSI"},
         {"ascii", "-t ASCII -m 2"},
     };
-    QTemporaryDir dir;
-    const fs::path folder = dir.path().toStdString();
+    TempDir dir;
+    const fs::path folder = dir.path();
     for (const Case& c : cases) {
         const fs::path out = folder / (std::string("out.") + c.type);
         int status = -1;
@@ -195,8 +188,8 @@ TEST(QrgenCli, OptionsShapeTheSymbolAndTheFile)
         {"-v 3 --mask 0", (29 + 8) * 3, "Q", 0, 2835},
         {"-v 3 --background FFFFFF80 --mask 5", (29 + 8) * 3, "Q", 3, 2835},
     };
-    QTemporaryDir dir;
-    const fs::path out = fs::path(dir.path().toStdString()) / "o.png";
+    TempDir dir;
+    const fs::path out = dir.path() / "o.png";
     for (const Case& c : cases) {
         int status = -1;
         Shell(kQrgen + " " + c.options + " -o " + Quote(out) + " hello", &status);
@@ -229,15 +222,17 @@ TEST(QrgenCli, EciHeaderTellsReadersTheBytesAreUtf8)
         {"--eci", std::string(10, 'k'), 21 + 8, true},
         {"--eci -l L", "Grüße 世界", 21 + 8, true},
     };
-    QTemporaryDir dir;
-    const fs::path out = fs::path(dir.path().toStdString()) / "eci.png";
+    TempDir dir;
+    const fs::path out = dir.path() / "eci.png";
     for (const Case& c : cases) {
         int status = -1;
         Shell(kQrgen + " -s 1 " + c.options + " -o " + Quote(out) + " '" + c.text + "'", &status);
         ASSERT_EQ(status, 0) << c.options;
         EXPECT_EQ(ReadPngFacts(ReadFile(out)).width, c.width) << c.options << " " << c.text;
-        const fs::path big = fs::path(dir.path().toStdString()) / "eci-big.png";
-        QImage(QString::fromStdString(out.string())).scaled(c.width * 4, c.width * 4).save(QString::fromStdString(big.string()));
+        const fs::path big = dir.path() / "eci-big.png";
+        QImage(QString::fromStdString(out.string()))
+            .scaled(c.width * 4, c.width * 4)
+            .save(QString::fromStdString(big.string()));
         EXPECT_NE(ZxingReport(big).find(c.eci ? "HasECI:     true" : "HasECI:     false"), std::string::npos)
             << c.options;
         EXPECT_EQ(ZxingBytes(big), c.text) << c.options;
@@ -246,9 +241,9 @@ TEST(QrgenCli, EciHeaderTellsReadersTheBytesAreUtf8)
 
 TEST(QrgenCli, FilesAsSmallAsQrencodes)
 {
-    QTemporaryDir dir;
-    const fs::path ours = fs::path(dir.path().toStdString()) / "ours.png";
-    const fs::path peer = fs::path(dir.path().toStdString()) / "peer.png";
+    TempDir dir;
+    const fs::path ours = dir.path() / "ours.png";
+    const fs::path peer = dir.path() / "peer.png";
     for (const std::string& text : {std::string("hello"), std::string(1200, 'x') + "y"}) {
         int status = -1;
         Shell(kQrgen + " -s 3 -m 4 -l Q -o " + Quote(ours) + " '" + text + "'", &status);
@@ -263,8 +258,8 @@ TEST(QrgenCli, FilesAsSmallAsQrencodes)
 
 TEST(QrgenCli, TextFromTheArgumentsOrStandardInput)
 {
-    QTemporaryDir dir;
-    const fs::path out = fs::path(dir.path().toStdString()) / "x.png";
+    TempDir dir;
+    const fs::path out = dir.path() / "x.png";
     struct Case {
         std::string command;
         std::string text;
@@ -296,8 +291,8 @@ TEST(QrgenCli, TextFromTheArgumentsOrStandardInput)
 // Anything over the most a symbol holds is refused from its size, without reading it.
 TEST(QrgenCli, RefusesInputThatCannotFitWithoutReadingIt)
 {
-    QTemporaryDir dir;
-    const fs::path huge = fs::path(dir.path().toStdString()) / "huge";
+    TempDir dir;
+    const fs::path huge = dir.path() / "huge";
     int status = -1;
     Shell("truncate -s 300M " + Quote(huge), &status);
     ASSERT_EQ(status, 0);
@@ -324,8 +319,8 @@ std::vector<std::string> Names(const fs::path& folder)
 
 TEST(QrgenCli, OutputIsWholeOrTheOldFileStays)
 {
-    QTemporaryDir dir;
-    const fs::path folder = dir.path().toStdString();
+    TempDir dir;
+    const fs::path folder = dir.path();
     const fs::path keep = folder / "keep.png";
     std::ofstream(keep) << "previous";
     fs::create_directory(folder / "taken.png");
@@ -372,8 +367,8 @@ std::string RunServed(const QString& command, const QStringList& args, const QSt
 TEST(QrgenCli, ServerTextsCannotDriveTheTerminal)
 {
     struct Case {
-        const char* msg;      // as the JSON reply writes it
-        const char* shown;    // what qrgen prints
+        const char* msg;   // as the JSON reply writes it
+        const char* shown; // what qrgen prints
     } cases[] = {
         {R"(\u001b]0;owned\u0007\u001b[2Jgone)", R"(\x1b]0;owned\x07\x1b[2Jgone)"},
         {R"(a\u009b31mb\u007fc\r\nd)", R"(a\u009b31mb\x7fc\x0d\x0ad)"},
@@ -389,24 +384,19 @@ TEST(QrgenCli, ServerTextsCannotDriveTheTerminal)
     }
 }
 
-void WriteText(const fs::path& p, const std::string& text)
-{
-    std::ofstream(p, std::ios::binary) << text;
-}
-
 TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
 {
-    QTemporaryDir dir;
-    const fs::path folder = dir.path().toStdString();
-    WriteText(folder / "lines.txt", "alpha\nbeta\r\n\n" + std::string(7100, 'z') + "\ngamma");
-    WriteText(folder / "cards.csv", "file,name,tel,org\n"
-                                    "zhang,张三,138,\"Acme, Inc.\"\n"
-                                    "nobody,李四,,\n"
-                                    "broken,a\"b,1,2\n"
-                                    "short,王五\n"
-                                    "\"multi\nline\",赵六,139,x\n"
-                                    "wang,\"王 \"\"五\"\"\",137,\n");
-    WriteText(folder / "wifi.csv", "ssid,password,security\nhome,secret,WPA\nopen,,none\nbad,x,WPA3\n");
+    TempDir dir;
+    const fs::path folder = dir.path();
+    dir.Write("lines.txt", "alpha\nbeta\r\n\n" + std::string(7100, 'z') + "\ngamma");
+    dir.Write("cards.csv", "file,name,tel,org\n"
+                           "zhang,张三,138,\"Acme, Inc.\"\n"
+                           "nobody,李四,,\n"
+                           "broken,a\"b,1,2\n"
+                           "short,王五\n"
+                           "\"multi\nline\",赵六,139,x\n"
+                           "wang,\"王 \"\"五\"\"\",137,\n");
+    dir.Write("wifi.csv", "ssid,password,security\nhome,secret,WPA\nopen,,none\nbad,x,WPA3\n");
     const std::string tooLong = "the data does not fit version 40 at level Q";
     struct Case {
         std::string options, input;
@@ -414,22 +404,30 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
         std::vector<std::pair<std::string, std::string>> files; // name -> decoded
         std::vector<std::string> refusals;
     } cases[] = {
-        {"-t png", "lines.txt", 1,
+        {"-t png",
+         "lines.txt",
+         1,
          {{"1.png", "alpha"}, {"2.png", "beta"}, {"5.png", "gamma"}},
          {"qrgen: line 3: 请输入内容后再进行生成!", "qrgen: line 4: " + tooLong}},
-        {"--kind card --name-column file -t svg", "cards.csv", 1,
+        {"--kind card --name-column file -t svg",
+         "cards.csv",
+         1,
          {{"zhang.svg", "MECARD:N:张三;TEL:138;ORG:Acme, Inc.;"}, {"wang.svg", "MECARD:N:王 \"五\";TEL:137;"}},
-         {"qrgen: line 3: 请至少输入姓名与电话", "qrgen: line 4: bad CSV row: error parsing data while strict checking enabled",
-          "qrgen: line 5: bad CSV row: 2 fields, the header has 4", "qrgen: line 6: cannot name a file 'multi\\x0aline'"}},
-        {"--kind wifi", "wifi.csv", 1,
+         {"qrgen: line 3: 请至少输入姓名与电话",
+          "qrgen: line 4: bad CSV row: error parsing data while strict checking enabled",
+          "qrgen: line 5: bad CSV row: 2 fields, the header has 4",
+          "qrgen: line 6: cannot name a file 'multi\\x0aline'"}},
+        {"--kind wifi",
+         "wifi.csv",
+         1,
          {{"1.png", "WIFI:S:home;T:WPA;P:secret;"}, {"2.png", "WIFI:S:open;T:nopass;"}},
          {"qrgen: line 4: --security takes WPA, WEP or none"}},
     };
     for (const Case& c : cases) {
         const fs::path out = folder / ("out-" + c.input);
         int status = -1;
-        const std::string err = Shell(kQrgen + " batch " + c.options + " -O " + Quote(out) + " " +
-                                      Quote(folder / c.input) + " 2>&1", &status);
+        const std::string err = Shell(
+            kQrgen + " batch " + c.options + " -O " + Quote(out) + " " + Quote(folder / c.input) + " 2>&1", &status);
         EXPECT_EQ(status, c.status) << c.input;
         for (const std::string& refusal : c.refusals) EXPECT_NE(err.find(refusal + "\n"), std::string::npos) << err;
         const std::string summary = "qrgen: " + std::to_string(c.files.size()) + " written, " +
@@ -445,8 +443,8 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
         std::sort(expectedNames.begin(), expectedNames.end());
         EXPECT_EQ(Names(out), expectedNames) << c.input;
         // Again: every name exists now, which is an error unless --force.
-        const std::string again = Shell(kQrgen + " batch " + c.options + " -O " + Quote(out) + " " +
-                                        Quote(folder / c.input) + " 2>&1", &status);
+        const std::string again = Shell(
+            kQrgen + " batch " + c.options + " -O " + Quote(out) + " " + Quote(folder / c.input) + " 2>&1", &status);
         EXPECT_EQ(status, 1);
         EXPECT_NE(again.find("exists (--force replaces it)"), std::string::npos) << again;
         Shell(kQrgen + " batch --force " + c.options + " -O " + Quote(out) + " " + Quote(folder / c.input) +
@@ -458,18 +456,19 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
 
 TEST(QrgenCli, InterruptedBatchLeavesOnlyWholeFiles)
 {
-    QTemporaryDir dir;
-    const fs::path folder = dir.path().toStdString();
+    TempDir dir;
+    const fs::path folder = dir.path();
     std::string lines;
     for (int i = 0; i < 300000; ++i) lines += "https://example.com/item/" + std::to_string(i) + "?ref=batch\n";
-    WriteText(folder / "urls.txt", lines);
+    dir.Write("urls.txt", lines);
     const fs::path out = folder / "out";
     for (const char* signal : {"INT", "TERM"}) {
         fs::remove_all(out);
         int status = -1;
-        const std::string code = Shell(kQrgen + " batch -O " + Quote(out) + " " + Quote(folder / "urls.txt") +
-                                           " 2>/dev/null & pid=$!; sleep 1; kill -" + signal + " $pid; wait $pid; echo $?",
-                                       &status);
+        const std::string code =
+            Shell(kQrgen + " batch -O " + Quote(out) + " " + Quote(folder / "urls.txt") + " 2>" +
+                      Quote(folder / "err.txt") + " & pid=$!; sleep 1; kill -" + signal + " $pid; wait $pid; echo $?",
+                  &status);
         EXPECT_EQ(code, std::string(signal) == "INT" ? "130\n" : "143\n");
         size_t files = 0;
         for (const auto& e : fs::directory_iterator(out)) {
@@ -481,6 +480,10 @@ TEST(QrgenCli, InterruptedBatchLeavesOnlyWholeFiles)
         }
         EXPECT_GT(files, 0u);
         EXPECT_LT(files, 300000u);
+        // The summary counts what is on disk.
+        EXPECT_NE(ReadFile(folder / "err.txt").find("qrgen: " + std::to_string(files) + " written, 0 refused in "),
+                  std::string::npos)
+            << ReadFile(folder / "err.txt");
     }
 }
 

@@ -1,7 +1,6 @@
 // The command-line generator as a script would use it.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 
@@ -13,21 +12,13 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testsupport;
 
-
-class TempDir {
-public:
-    const fs::path path() const { return dir_.path().toStdString(); }
-
-private:
-    QTemporaryDir dir_;
-};
-
 TEST(Qrgen, ExitStatusAndFormats)
 {
     const std::string qrgen = QRGEN_PATH;
     int status = -1;
     auto version = [&](int count) {
-        const std::string txt = Shell(qrgen + " encode --format txt --text " + std::string(static_cast<size_t>(count), 'k'), &status);
+        const std::string txt =
+            Shell(qrgen + " encode --format txt --text " + std::string(static_cast<size_t>(count), 'k'), &status);
         return status == 0 ? static_cast<int>((txt.find('\n') - 17) / 4) : -status;
     };
     EXPECT_EQ(version(11), 1);
@@ -111,12 +102,14 @@ TEST(Qrgen, WeChatLooksTheAccountUp)
     ASSERT_TRUE(api.Running());
     const std::string env = "VORLANE_API_URL=" + api.baseUrl.toStdString() + " ";
     int status = -1;
-    EXPECT_EQ(Shell(env + QRGEN_PATH + " wechat --account vorlane --payload", &status), "http://weixin.qq.com/r/demo\n");
+    EXPECT_EQ(Shell(env + QRGEN_PATH + " wechat --account vorlane --payload", &status),
+              "http://weixin.qq.com/r/demo\n");
     EXPECT_EQ(status, 0);
     EXPECT_EQ(Shell(env + QRGEN_PATH + " wechat --account nobody 2>&1", &status), "未找到该公众号\n");
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(Shell(std::string("VORLANE_API_URL=http://127.0.0.1:9 ") + QRGEN_PATH + " wechat --account x 2>&1", &status),
-              "公众号信息获取失败,请检查网络后重试\n");
+    EXPECT_EQ(
+        Shell(std::string("VORLANE_API_URL=http://127.0.0.1:9 ") + QRGEN_PATH + " wechat --account x 2>&1", &status),
+        "公众号信息获取失败,请检查网络后重试\n");
     EXPECT_EQ(status, 1);
 }
 

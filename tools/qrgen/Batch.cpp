@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -25,7 +26,9 @@ using Clock = std::chrono::steady_clock;
 struct Job {
     const Request& request;
     std::vector<BatchRecord> records;
-    std::vector<std::string> errors; // one a record, written by the worker that made it
+    // One a record, set by the worker that made it: empty when written, the
+    // reason when refused, none when an interruption came first.
+    std::vector<std::optional<std::string>> errors;
     int counterWidth = 1;
     std::atomic<size_t> next{0};
     std::atomic<size_t> done{0};
@@ -38,7 +41,8 @@ std::string FileName(const Job& job, size_t index)
     if (job.request.batch.nameColumn.empty()) {
         std::string counter = std::to_string(index + 1);
         return std::string(static_cast<size_t>(job.counterWidth) - std::min(counter.size(), size_t(job.counterWidth)),
-                           '0') + counter;
+                           '0') +
+               counter;
     }
     return record.name;
 }
@@ -96,9 +100,9 @@ void ShowProgress(const Job& job, Clock::time_point start)
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
     const int filled = total ? static_cast<int>(30 * done / total) : 30;
-    std::string bar = "\r[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(30 - filled), '.') +
-                      "] " + std::to_string(done) + "/" + std::to_string(total) + "  " +
-                      std::to_string(static_cast<long>(rate)) + "/s  " +
+    std::string bar = "\r[" + std::string(static_cast<size_t>(filled), '#') +
+                      std::string(static_cast<size_t>(30 - filled), '.') + "] " + std::to_string(done) + "/" +
+                      std::to_string(total) + "  " + std::to_string(static_cast<long>(rate)) + "/s  " +
                       (rate > 0 ? Duration(static_cast<double>(total - done) / rate) : std::string("-:--")) + " left ";
     std::fputs(bar.c_str(), stderr);
     std::fflush(stderr);
@@ -124,8 +128,9 @@ void RunWorkers(Job& job)
     pthread_sigmask(SIG_BLOCK, &set, &previous);
     std::thread watcher(WatchSignals, std::ref(job), std::cref(set));
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t count = std::min<size_t>(job.request.batch.jobs > 0 ? static_cast<size_t>(job.request.batch.jobs) : cores,
-                                          std::max<size_t>(job.records.size(), 1));
+    const size_t count =
+        std::min<size_t>(job.request.batch.jobs > 0 ? static_cast<size_t>(job.request.batch.jobs) : cores,
+                         std::max<size_t>(job.records.size(), 1));
     std::vector<std::thread> workers;
     for (size_t i = 0; i < count; ++i) workers.emplace_back(Work, std::ref(job));
     const Clock::time_point start = Clock::now();
@@ -146,13 +151,13 @@ int Report(const Job& job, double seconds)
 {
     size_t refused = 0, written = 0;
     for (size_t i = 0; i < job.records.size(); ++i) {
-        if (i >= job.done.load() && job.stopSignal.load() && job.errors[i].empty()) continue;
-        if (job.errors[i].empty()) {
+        if (!job.errors[i]) continue;
+        if (job.errors[i]->empty()) {
             ++written;
             continue;
         }
         ++refused;
-        std::cerr << "qrgen: line " << job.records[i].line << ": " << job.errors[i] << "\n";
+        std::cerr << "qrgen: line " << job.records[i].line << ": " << *job.errors[i] << "\n";
     }
     char summary[160];
     std::snprintf(summary, sizeof summary, "qrgen: %zu written, %zu refused in %.2f s (%.0f a second)%s\n", written,
@@ -183,7 +188,8 @@ int RunBatch(const Request& r)
     BatchInput input = csv ? ParseCsv(*text, kind->fields, r.batch.nameColumn) : SplitLines(*text);
     if (!input.fatal.empty()) return Fail(input.fatal, 2);
     struct stat st {};
-    if (::mkdir(r.batch.folder.c_str(), 0777) != 0 && (::stat(r.batch.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+    if (::mkdir(r.batch.folder.c_str(), 0777) != 0 &&
+        (::stat(r.batch.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
         return Fail("cannot use the folder " + r.batch.folder, 2);
 
     Job job{r, std::move(input.records), {}};

@@ -15,7 +15,7 @@ struct Row {
 struct CsvState {
     std::vector<std::string> cells;
     std::vector<Row> rows;
-    long line = 1;          // the input line being fed
+    long line = 1;           // the input line being fed
     long quotedNewlines = 0; // newlines inside the current record's fields
 };
 
@@ -50,8 +50,8 @@ void StartParser(csv_parser& parser)
 // A broken row is reported and the parser starts again at the next line.
 void Restart(csv_parser& parser, CsvState& state)
 {
-    state.rows.push_back({{}, state.line - state.quotedNewlines, std::string("bad CSV row: ") +
-                                                                     csv_strerror(csv_error(&parser))});
+    state.rows.push_back(
+        {{}, state.line - state.quotedNewlines, std::string("bad CSV row: ") + csv_strerror(csv_error(&parser))});
     state.cells.clear();
     state.quotedNewlines = 0;
     csv_free(&parser);

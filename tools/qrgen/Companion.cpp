@@ -29,8 +29,7 @@ std::string OwnFolder()
 std::string FindCompanion()
 {
     const std::string folder = OwnFolder();
-    for (const std::string& candidate :
-         {folder + "/qrgen-wechat", folder + "/" + QRGEN_HELPER_DIR + "/qrgen-wechat"})
+    for (const std::string& candidate : {folder + "/qrgen-wechat", folder + "/" + QRGEN_HELPER_DIR + "/qrgen-wechat"})
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
     return {};
 }
@@ -65,8 +64,7 @@ LookupOutcome RunAccountLookup(const std::string& account)
     }
     ::close(fds[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && reply.size() < kMaxReply)
         return {LookupOutcome::Payload, reply};
     if (WIFEXITED(status) && WEXITSTATUS(status) == 1 && !reply.empty() && reply.size() < kMaxReply)

@@ -13,10 +13,7 @@ namespace {
 
 mode_t g_umask = 022;
 
-std::string Errno(const std::string& what)
-{
-    return what + ": " + std::strerror(errno);
-}
+std::string Errno(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 bool WriteFd(int fd, std::string_view bytes)
 {
@@ -110,10 +107,7 @@ std::optional<std::string> ReadAll(const std::string& path, std::string& error)
     }
 }
 
-bool WriteStdout(std::string_view bytes)
-{
-    return WriteFd(STDOUT_FILENO, bytes);
-}
+bool WriteStdout(std::string_view bytes) { return WriteFd(STDOUT_FILENO, bytes); }
 
 std::optional<std::string> WriteWhole(const std::string& path, std::string_view bytes, const WriteOptions& options)
 {

@@ -26,7 +26,7 @@ std::optional<std::string> ReadAll(const std::string& path, std::string& error);
 
 struct WriteOptions {
     bool replace = true; // false: an existing file is an error
-    bool sync = true;    // fsync before the rename
+    bool sync = false;   // fsync before the rename (the rename alone keeps the file whole or absent)
 };
 
 // Writes to a temporary name in the same folder and renames it into place, so

@@ -31,13 +31,17 @@ std::string Upper(std::string s)
 void AddEncodeOptions(CLI::App* app, Request& r)
 {
     app->add_option_function<std::string>(
-           "-l,--level", [&r](const std::string& v) { r.encode.level = static_cast<int>(std::strchr("LMQH", Upper(v)[0]) - "LMQH") + 1; },
+           "-l,--level",
+           [&r](const std::string& v) {
+               r.encode.level = static_cast<int>(std::strchr("LMQH", Upper(v)[0]) - "LMQH") + 1;
+           },
            "error correction level L, M, Q (default) or H")
         ->check([](const std::string& v) {
             const std::string u = Upper(v);
             return u.size() == 1 && std::strchr("LMQH", u[0]) ? std::string() : "takes L, M, Q or H";
         });
-    app->add_option("-v,--symversion", r.encode.version, "symbol version 1..40 (0, the default: the smallest that fits)")
+    app->add_option("-v,--symversion", r.encode.version,
+                    "symbol version 1..40 (0, the default: the smallest that fits)")
         ->check(CLI::Range(0, 40));
     app->add_option_function<std::string>(
            "--mask", [&r](const std::string& v) { r.encode.mask = v == "auto" ? -1 : std::stoi(v); },
@@ -109,11 +113,10 @@ void AddBatchCommand(CLI::App& app, Request& r)
 {
     CLI::App* batch = app.add_subcommand("batch", "one symbol a line or CSV record, one file each");
     BatchSettings& b = r.batch;
-    batch->add_option("--kind", b.kind, "content kind of the records (default text)")
-        ->check([](const std::string& v) {
-            const KindInfo* k = FindKind(v);
-            return k && !k->lookup ? std::string() : "takes text, card, url, sms, mms, wifi, phone, email or app";
-        });
+    batch->add_option("--kind", b.kind, "content kind of the records (default text)")->check([](const std::string& v) {
+        const KindInfo* k = FindKind(v);
+        return k && !k->lookup ? std::string() : "takes text, card, url, sms, mms, wifi, phone, email or app";
+    });
     batch->add_flag("--csv", b.csv, "the text kind reads CSV (column text) instead of lines");
     batch->add_option("-O,--out-dir", b.folder, "folder for the files")->required();
     batch->add_option("--name-column", b.nameColumn, "CSV column naming each file (default: a counter)");
@@ -130,9 +133,10 @@ void AddBatchCommand(CLI::App& app, Request& r)
 // than encoding a small symbol, so only that one is built (all for --help).
 std::string NamedCommand(int argc, char** argv)
 {
-    static const std::set<std::string> takesValue = {"-o", "--output", "-t", "--type", "--format", "-s", "--size",
-                                                     "--scale", "-m", "--margin", "-d", "--dpi", "--foreground",
-                                                     "--background", "-l", "--level", "-v", "--symversion", "--mask"};
+    static const std::set<std::string> takesValue = {"-o",      "--output", "-t",           "--type",       "--format",
+                                                     "-s",      "--size",   "--scale",      "-m",           "--margin",
+                                                     "-d",      "--dpi",    "--foreground", "--background", "-l",
+                                                     "--level", "-v",       "--symversion", "--mask"};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") return "*";
@@ -157,10 +161,7 @@ void AddCommands(CLI::App& app, Request& r, const std::string& named)
 
 } // namespace
 
-const char* UsageText()
-{
-    return kUsage;
-}
+const char* UsageText() { return kUsage; }
 
 ParseOutcome ParseCommandLine(int argc, char** argv, Request& r)
 {

@@ -7,11 +7,11 @@
 #include "Output.h"
 
 struct EncodeSettings {
-    int level = 3;       // 1..4 = L, M, Q, H
-    int version = 0;     // 0: the smallest that fits
-    int mask = -1;       // -1: automatic selection
+    int level = 3;   // 1..4 = L, M, Q, H
+    int version = 0; // 0: the smallest that fits
+    int mask = -1;   // -1: automatic selection
     bool kanji = false;
-    bool eci = false;    // ECI 26 header (UTF-8)
+    bool eci = false; // ECI 26 header (UTF-8)
 };
 
 struct BatchSettings {
@@ -30,7 +30,7 @@ struct Request {
     EncodeSettings encode;
     PictureOptions picture;
     bool formatGiven = false;
-    std::string output;  // "" or "-": standard output
+    std::string output; // "" or "-": standard output
     std::optional<std::string> text, hex, file;
     std::map<std::string, std::string> fields;
     bool printPayload = false;

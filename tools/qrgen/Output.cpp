@@ -30,33 +30,23 @@ private:
     int side_;
 };
 
-// Bits [from, to) of a packed MSB-first row set to value, whole bytes at once.
-void FillBits(std::vector<png_byte>& row, size_t from, size_t to, bool value)
-{
-    for (; from < to && from % 8; ++from)
-        row[from / 8] = static_cast<png_byte>(value ? row[from / 8] | (0x80u >> (from % 8))
-                                                   : row[from / 8] & ~(0x80u >> (from % 8)));
-    for (; from + 8 <= to; from += 8) row[from / 8] = value ? 0xFF : 0x00;
-    for (; from < to; ++from)
-        row[from / 8] = static_cast<png_byte>(value ? row[from / 8] | (0x80u >> (from % 8))
-                                                   : row[from / 8] & ~(0x80u >> (from % 8)));
-}
-
-// One row of the picture at one bit a pixel, dark pixels set to `darkBit`.
+// One row of the picture at one bit a pixel, dark pixels set to `darkBit`:
+// each module shifts `size` equal bits into an accumulator, whole bytes go out.
 void PackRow(const Framed& f, int y, int size, int darkBit, std::vector<png_byte>& row)
 {
-    std::fill(row.begin(), row.end(), static_cast<png_byte>(darkBit ? 0x00 : 0xFF));
-    const auto pixels = static_cast<size_t>(size);
-    for (int x = 0; x < f.side();) {
-        if (!f.Dark(x, y)) {
-            ++x;
-            continue;
+    uint64_t acc = 0;
+    int pending = 0;
+    size_t at = 0;
+    for (int x = 0; x < f.side(); ++x) {
+        const bool set = f.Dark(x, y) == (darkBit != 0);
+        for (int left = size; left > 0;) {
+            const int n = std::min(left, 32); // at most 7 bits wait in acc, so 32 more fit
+            acc = acc << n | (set ? (uint64_t{1} << n) - 1 : 0);
+            left -= n;
+            for (pending += n; pending >= 8; pending -= 8) row[at++] = static_cast<png_byte>(acc >> (pending - 8));
         }
-        int e = x + 1;
-        while (e < f.side() && f.Dark(e, y)) ++e;
-        FillBits(row, static_cast<size_t>(x) * pixels, static_cast<size_t>(e) * pixels, darkBit != 0);
-        x = e;
     }
+    if (pending) row[at] = static_cast<png_byte>(acc << (8 - pending));
 }
 
 void AppendPng(png_structp png, png_bytep data, png_size_t length)
@@ -74,8 +64,8 @@ bool WritePng(png_structp png, png_infop info, const Framed& f, const PictureOpt
     if (setjmp(png_jmpbuf(png))) return false;
     const auto pixels = static_cast<png_uint_32>(f.side() * o.size);
     png_set_write_fn(png, out, AppendPng, nullptr);
-    png_set_IHDR(png, info, pixels, pixels, 1, plain ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, pixels, pixels, 1, plain ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!plain) {
         png_color palette[2] = {{o.background.r, o.background.g, o.background.b},
                                 {o.foreground.r, o.foreground.g, o.foreground.b}};
@@ -176,7 +166,8 @@ std::string Opacity(const char* attribute, const Colour& c)
 }
 
 // Calls run(x, y, length) for every horizontal run of dark modules.
-template <typename Run> void ForEachRun(const Framed& f, Run run)
+template <typename Run>
+void ForEachRun(const Framed& f, Run run)
 {
     for (int y = 0; y < f.side(); ++y)
         for (int x = 0; x < f.side();) {
@@ -310,9 +301,9 @@ struct FormatName {
     const char* extension;
 };
 constexpr FormatName kFormats[] = {
-    {"png", Format::Png, ".png"},   {"bmp", Format::Bmp, ".bmp"},     {"svg", Format::Svg, ".svg"},
-    {"eps", Format::Eps, ".eps"},   {"utf8", Format::Utf8, ".txt"},   {"ansi", Format::Ansi, ".txt"},
-    {"ascii", Format::Ascii, ".txt"}, {"txt", Format::Txt, ".txt"}, {"codewords", Format::Codewords, ".txt"},
+    {"png", Format::Png, ".png"},     {"bmp", Format::Bmp, ".bmp"},   {"svg", Format::Svg, ".svg"},
+    {"eps", Format::Eps, ".eps"},     {"utf8", Format::Utf8, ".txt"}, {"ansi", Format::Ansi, ".txt"},
+    {"ascii", Format::Ascii, ".txt"}, {"txt", Format::Txt, ".txt"},   {"codewords", Format::Codewords, ".txt"},
 };
 
 } // namespace

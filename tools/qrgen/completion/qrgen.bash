@@ -1,20 +1,21 @@
 # bash completion for qrgen
 _qrgen()
 {
-    local cur prev words cword
-    _init_completion || return
+    # Plain bash, no bash-completion helpers needed; file names come from -o default.
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} cword=$COMP_CWORD
+    local words=("${COMP_WORDS[@]}")
+    COMPREPLY=()
 
     local common="-o --output -t --type -s --size -m --margin -l --level -v --symversion --mask -d --dpi
                   --foreground --background --kanji --eci -h --help"
     case $prev in
-        -o|--output) _filedir; return ;;
+        -o|--output|--file) return ;;
         -t|--type|--format) COMPREPLY=($(compgen -W 'PNG SVG EPS BMP UTF8 ANSI ASCII TXT CODEWORDS' -- "$cur")); return ;;
         -l|--level) COMPREPLY=($(compgen -W 'L M Q H' -- "$cur")); return ;;
         --mask) COMPREPLY=($(compgen -W 'auto 0 1 2 3 4 5 6 7' -- "$cur")); return ;;
         --security) COMPREPLY=($(compgen -W 'WPA WEP none' -- "$cur")); return ;;
         --kind) COMPREPLY=($(compgen -W 'text card url sms mms wifi phone email app' -- "$cur")); return ;;
-        --file) _filedir; return ;;
-        -O|--out-dir) _filedir -d; return ;;
+        -O|--out-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         -s|--size|-m|--margin|-v|--symversion|-d|--dpi|--foreground|--background|-j|--jobs|--text|--hex|\
         --name|--tel|--qq|--email|--org|--title|--url|--addr|--body|--phone|--ssid|--password|--number|\
         --address|--package|--account|--name-column) return ;;
@@ -41,9 +42,8 @@ _qrgen()
         app) fields="--package --payload" ;;
         wechat) fields="--account --payload" ;;
         batch) fields="--kind --csv -O --out-dir --name-column --force --sync -j --jobs"
-               common=${common/-o --output /}
-               [[ $cur != -* ]] && _filedir ;;
+               common=${common/-o --output /} ;;
     esac
     [[ $cur == -* ]] && COMPREPLY=($(compgen -W "$common $fields" -- "$cur"))
 }
-complete -F _qrgen qrgen
+complete -o default -F _qrgen qrgen
