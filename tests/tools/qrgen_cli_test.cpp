@@ -395,7 +395,9 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
                            "broken,a\"b,1,2\n"
                            "short,王五\n"
                            "\"multi\nline\",赵六,139,x\n"
-                           "wang,\"王 \"\"五\"\"\",137,\n");
+                           "wang,\"王 \"\"五\"\"\",137,\n"
+                           "zhang,钱七,135,\n");
+    dir.Write("same.csv", "text\nsame\nother\nsame\nsame\n");
     dir.Write("wifi.csv", "ssid,password,security\nhome,secret,WPA\nopen,,none\nbad,x,WPA3\n");
     const std::string tooLong = "the data does not fit version 40 at level Q";
     struct Case {
@@ -416,7 +418,12 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
          {"qrgen: line 3: 请至少输入姓名与电话",
           "qrgen: line 4: bad CSV row: error parsing data while strict checking enabled",
           "qrgen: line 5: bad CSV row: 2 fields, the header has 4",
-          "qrgen: line 6: cannot name a file 'multi\\x0aline'"}},
+          "qrgen: line 6: cannot name a file 'multi\\x0aline'", "qrgen: line 9: name already used by line 2"}},
+        {"--csv --name-column text -j 2",
+         "same.csv",
+         1,
+         {{"same.png", "same"}, {"other.png", "other"}},
+         {"qrgen: line 4: name already used by line 2", "qrgen: line 5: name already used by line 2"}},
         {"--kind wifi",
          "wifi.csv",
          1,
@@ -447,9 +454,13 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
             kQrgen + " batch " + c.options + " -O " + Quote(out) + " " + Quote(folder / c.input) + " 2>&1", &status);
         EXPECT_EQ(status, 1);
         EXPECT_NE(again.find("exists (--force replaces it)"), std::string::npos) << again;
-        Shell(kQrgen + " batch --force " + c.options + " -O " + Quote(out) + " " + Quote(folder / c.input) +
-                  " 2>/dev/null",
-              &status);
+        // --force replaces what the last run left, and still refuses the same records.
+        const std::string forced = Shell(
+            kQrgen + " batch --force " + c.options + " -O " + Quote(out) + " " + Quote(folder / c.input) + " 2>&1",
+            &status);
+        EXPECT_EQ(status, c.status) << c.input;
+        for (const std::string& refusal : c.refusals)
+            EXPECT_NE(forced.find(refusal + "\n"), std::string::npos) << forced;
         EXPECT_EQ(Names(out), expectedNames) << c.input;
     }
 }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -174,6 +175,20 @@ int Fail(const std::string& why, int status)
     return status;
 }
 
+// Names are claimed in input order before any thread starts, so a record whose
+// name an earlier one took is refused instead of replacing that record's file,
+// whatever the threads' timing.
+void ClaimNames(Job& job)
+{
+    if (job.request.batch.nameColumn.empty()) return;
+    std::map<std::string, long> claimed;
+    for (BatchRecord& record : job.records) {
+        if (!record.error.empty() || !UsableName(record.name)) continue;
+        const auto [it, fresh] = claimed.emplace(record.name, record.line);
+        if (!fresh) record.error = "name already used by line " + std::to_string(it->second);
+    }
+}
+
 } // namespace
 
 int RunBatch(const Request& r)
@@ -194,6 +209,7 @@ int RunBatch(const Request& r)
 
     Job job{r, std::move(input.records), {}};
     job.errors.resize(job.records.size());
+    ClaimNames(job);
     job.counterWidth = static_cast<int>(std::to_string(job.records.size()).size());
     const Clock::time_point start = Clock::now();
     RunWorkers(job);
