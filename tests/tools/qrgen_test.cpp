@@ -16,13 +16,21 @@ TEST(Qrgen, ExitStatusAndFormats)
 {
     const std::string qrgen = QRGEN_PATH;
     int status = -1;
-    auto version = [&](int count) {
-        const std::string txt =
-            Shell(qrgen + " encode --format txt --text " + std::string(static_cast<size_t>(count), 'k'), &status);
+    auto version = [&](int count, const std::string& options) {
+        const std::string txt = Shell(qrgen + " encode --format txt " + options + " --text " +
+                                          std::string(static_cast<size_t>(count), 'k') + " 2>/dev/null",
+                                      &status);
         return status == 0 ? static_cast<int>((txt.find('\n') - 17) / 4) : -status;
     };
-    EXPECT_EQ(version(11), 1);
-    EXPECT_EQ(version(12), 2);
+    // 11 letters fill version 1 at level Q. -v is the smallest version, as in qrencode.
+    struct {
+        int count;
+        const char* options;
+        int version; // negative: the exit status
+    } versions[] = {
+        {11, "", 1}, {12, "", 2}, {11, "-v 3", 3}, {12, "-v 1", 2}, {1663, "-v 2", 40}, {1664, "-v 40", -1},
+    };
+    for (const auto& v : versions) EXPECT_EQ(version(v.count, v.options), v.version) << v.count << " " << v.options;
     {
         TempDir dir;
         const fs::path input = dir.path() / "in.txt";
@@ -51,8 +59,6 @@ TEST(Qrgen, ExitStatusAndFormats)
         Shell(qrgen + " " + bad + " </dev/null >/dev/null 2>&1", &status);
         EXPECT_EQ(status, 2) << bad;
     }
-    Shell(qrgen + " encode -v 1 --text " + std::string(12, 'k') + " 2>/dev/null", &status);
-    EXPECT_EQ(status, 1);
 }
 
 TEST(Qrgen, EveryKindPrintsOrEncodesItsPayload)

@@ -11,12 +11,20 @@ std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view paylo
     encoder.SetKanjiMode(s.kanji);
     encoder.SetAutoMask(s.mask < 0);
     encoder.SetEci(s.eci ? kEciUtf8 : -1);
-    return encoder.EncodeSymbol(std::span(reinterpret_cast<const uint8_t*>(payload.data()), payload.size()), s.version,
-                                s.level, s.mask);
+    const std::span bytes(reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
+    // -v is the smallest version, as in qrencode. Capacity grows with the
+    // version, so when the data does not fit it, the smallest that fits at all is larger.
+    if (s.version > 0)
+        if (auto symbol = encoder.EncodeSymbol(bytes, s.version, s.level, s.mask)) return symbol;
+    auto symbol = encoder.EncodeSymbol(bytes, 0, s.level, s.mask);
+    if (symbol && symbol->version < s.version) {
+        symbol.reset();
+        for (int v = s.version + 1; !symbol && v <= 40; ++v) symbol = encoder.EncodeSymbol(bytes, v, s.level, s.mask);
+    }
+    return symbol;
 }
 
 std::string DoesNotFit(const EncodeSettings& s)
 {
-    return "the data does not fit " + (s.version ? "version " + std::to_string(s.version) : std::string("version 40")) +
-           " at level " + "LMQH"[s.level - 1];
+    return std::string("the data does not fit version 40 at level ") + "LMQH"[s.level - 1];
 }

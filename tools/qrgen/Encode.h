@@ -10,5 +10,6 @@
 
 std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view payload, const EncodeSettings& settings);
 
-// "the data does not fit version V at level L", the refusal of EncodePayload.
+// -v is a minimum: the symbol is that version or the smallest larger one that fits.
+// "the data does not fit version 40 at level L", the refusal of EncodePayload.
 std::string DoesNotFit(const EncodeSettings& settings);

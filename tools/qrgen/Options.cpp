@@ -41,7 +41,7 @@ void AddEncodeOptions(CLI::App* app, Request& r)
             return u.size() == 1 && std::strchr("LMQH", u[0]) ? std::string() : "takes L, M, Q or H";
         });
     app->add_option("-v,--symversion", r.encode.version,
-                    "symbol version 1..40 (0, the default: the smallest that fits)")
+                    "smallest symbol version 1..40, larger when the data needs it (0, the default: the smallest that fits)")
         ->check(CLI::Range(0, 40));
     app->add_option_function<std::string>(
            "--mask", [&r](const std::string& v) { r.encode.mask = v == "auto" ? -1 : std::stoi(v); },
