@@ -288,21 +288,33 @@ TEST(QrgenCli, TextFromTheArgumentsOrStandardInput)
     EXPECT_NE(usage.find("\nusage: qrgen"), std::string::npos);
 }
 
-// Anything over the most a symbol holds is refused from its size, without reading it.
+// Anything over the most a symbol holds is refused from its size, without reading it;
+// nothing at all is refused too, and neither leaves a file.
 TEST(QrgenCli, RefusesInputThatCannotFitWithoutReadingIt)
 {
     TempDir dir;
     const fs::path huge = dir.path() / "huge";
+    const fs::path out = dir.path() / "e.png";
     int status = -1;
     Shell("truncate -s 300M " + Quote(huge), &status);
     ASSERT_EQ(status, 0);
-    const std::string refusal = "qrgen: the data does not fit version 40 at level Q\n";
-    for (const std::string& command :
-         {kQrgen + " encode --file " + Quote(huge), kQrgen + " -o /dev/null < " + Quote(huge),
-          "cat " + Quote(huge) + " | " + kQrgen + " -o /dev/null", kQrgen + " " + std::string(7090, '7'),
-          kQrgen + " text --text " + std::string(7090, '7')}) {
+    const std::string tooLong = "qrgen: the data does not fit version 40 at level Q\n";
+    const std::string empty = "qrgen: no input data\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {kQrgen + " encode --file " + Quote(huge), tooLong},
+        {kQrgen + " -o /dev/null < " + Quote(huge), tooLong},
+        {"cat " + Quote(huge) + " | " + kQrgen + " -o /dev/null", tooLong},
+        {kQrgen + " " + std::string(7090, '7'), tooLong},
+        {kQrgen + " text --text " + std::string(7090, '7'), tooLong},
+        {"printf '' | " + kQrgen + " -o " + Quote(out), empty},
+        {kQrgen + " -o " + Quote(out) + " ''", empty},
+        {kQrgen + " encode -o " + Quote(out) + " --hex ''", empty},
+        {kQrgen + " encode -o " + Quote(out) + " --file /dev/null", empty},
+    };
+    for (const auto& [command, refusal] : cases) {
         EXPECT_EQ(Shell(command + " 2>&1 >/dev/null", &status), refusal) << command.substr(0, 80);
         EXPECT_EQ(status, 1) << command.substr(0, 80);
+        EXPECT_FALSE(fs::exists(out)) << command.substr(0, 80);
     }
     // The most digits any symbol holds still fit.
     Shell(kQrgen + " -l L -o /dev/null " + std::string(7089, '7'), &status);

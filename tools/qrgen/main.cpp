@@ -101,6 +101,8 @@ std::optional<int> ReadPayload(const Request& r, std::string& payload)
         if (read.status == InputRead::TooLong) return Refuse("qrgen: " + DoesNotFit(r.encode));
         payload = std::move(read.bytes);
     }
+    // An empty symbol is never what was meant, as in qrencode.
+    if (payload.empty()) return Refuse("qrgen: no input data");
     return std::nullopt;
 }
 
