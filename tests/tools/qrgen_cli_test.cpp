@@ -359,6 +359,35 @@ TEST(QrgenCli, OutputIsWholeOrTheOldFileStays)
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ZbarFile(QString::fromStdString(keep.string())), "replaced");
     EXPECT_EQ(Names(folder), (std::vector<std::string>{"keep.png", "taken.png"}));
+
+    // Written through links, to the file they name; a replaced file keeps its mode.
+    const fs::path other = folder / "other";
+    fs::create_directory(other);
+    std::ofstream(other / "far.png") << "previous";
+    fs::create_symlink("keep.png", folder / "link.png");
+    fs::create_symlink("link.png", folder / "chain.png");
+    fs::create_symlink(other / "far.png", folder / "far.png");
+    struct Link {
+        fs::path written, target;
+        fs::perms mode;
+    } links[] = {
+        {keep, keep, fs::perms::owner_read | fs::perms::owner_write},
+        {folder / "link.png", keep, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read},
+        {folder / "chain.png", keep, fs::perms::owner_all},
+        {folder / "far.png", other / "far.png", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read},
+    };
+    for (const Link& l : links) {
+        fs::permissions(l.target, l.mode);
+        const std::string text = "through " + l.written.filename().string();
+        Shell(kQrgen + " -o " + Quote(l.written) + " '" + text + "'", &status);
+        EXPECT_EQ(status, 0) << l.written;
+        EXPECT_EQ(fs::is_symlink(l.written), l.written != l.target) << l.written;
+        EXPECT_EQ(ZbarFile(QString::fromStdString(l.target.string())), text) << l.written;
+        EXPECT_EQ(fs::status(l.target).permissions(), l.mode) << l.written;
+        EXPECT_EQ(Names(folder),
+                  (std::vector<std::string>{"chain.png", "far.png", "keep.png", "link.png", "other", "taken.png"}));
+        EXPECT_EQ(Names(other), std::vector<std::string>{"far.png"});
+    }
 }
 
 // Runs a command while this thread's event loop serves the test server.

@@ -109,8 +109,40 @@ std::optional<std::string> ReadAll(const std::string& path, std::string& error)
 
 bool WriteStdout(std::string_view bytes) { return WriteFd(STDOUT_FILENO, bytes); }
 
-std::optional<std::string> WriteWhole(const std::string& path, std::string_view bytes, const WriteOptions& options)
+namespace {
+
+// The file a chain of symbolic links ends at (path itself when it is no link),
+// so a replacement goes to the file the link names and the link stays.
+std::optional<std::string> FinalTarget(std::string path)
 {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::vector<char> link(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 2);
+        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size() - 1);
+        if (n <= 0) return std::nullopt;
+        std::string target(link.data(), static_cast<size_t>(n));
+        const size_t slash = path.rfind('/');
+        if (target[0] != '/' && slash != std::string::npos) target = path.substr(0, slash + 1) + target;
+        path = std::move(target);
+    }
+    errno = ELOOP;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> WriteWhole(const std::string& shown, std::string_view bytes, const WriteOptions& options)
+{
+    // Without --force an existing name, a link too, is refused by the rename itself.
+    const auto resolved = options.replace ? FinalTarget(shown) : std::optional<std::string>(shown);
+    if (!resolved) return Errno("cannot write " + shown);
+    const std::string& path = *resolved;
+    // A file that is replaced keeps its permission bits.
+    mode_t mode = 0666 & ~g_umask;
+    struct stat previous {};
+    if (options.replace && ::stat(path.c_str(), &previous) == 0 && S_ISREG(previous.st_mode))
+        mode = previous.st_mode & 07777;
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -118,17 +150,17 @@ std::optional<std::string> WriteWhole(const std::string& path, std::string_view 
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
     Fd out{::mkostemp(name.data(), O_CLOEXEC)};
-    if (out.fd < 0) return Errno("cannot write " + path);
+    if (out.fd < 0) return Errno("cannot write " + shown);
     temp = name.data();
     std::optional<std::string> error;
-    if (::fchmod(out.fd, 0666 & ~g_umask) != 0 || !WriteFd(out.fd, bytes) || (options.sync && ::fsync(out.fd) != 0))
-        error = Errno("cannot write " + path);
+    if (::fchmod(out.fd, mode) != 0 || !WriteFd(out.fd, bytes) || (options.sync && ::fsync(out.fd) != 0))
+        error = Errno("cannot write " + shown);
     const int fd = out.fd;
     out.fd = -1;
     if (::close(fd) != 0 && !error) error = Errno("cannot write " + path);
     if (!error) {
         const int rc = options.replace ? ::rename(temp.c_str(), path.c_str()) : RenameNoReplace(temp, path);
-        if (rc != 0) error = errno == EEXIST ? path + " exists (--force replaces it)" : Errno("cannot write " + path);
+        if (rc != 0) error = errno == EEXIST ? shown + " exists (--force replaces it)" : Errno("cannot write " + shown);
         else return std::nullopt;
     }
     ::unlink(temp.c_str());

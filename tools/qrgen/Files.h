@@ -30,8 +30,10 @@ struct WriteOptions {
 };
 
 // Writes to a temporary name in the same folder and renames it into place, so
-// the target is either the previous file or the whole new one. Returns the
-// error text, or nothing on success. Thread-safe.
+// the target is either the previous file or the whole new one. When replacing,
+// a symbolic link is written through (the temporary file goes beside the file
+// it names) and a replaced file keeps its permission bits. Returns the error
+// text, or nothing on success. Thread-safe.
 std::optional<std::string> WriteWhole(const std::string& path, std::string_view bytes, const WriteOptions& options);
 
 // Writes everything to standard output.
