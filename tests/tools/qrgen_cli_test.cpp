@@ -124,6 +124,7 @@ TEST(QrgenCli, EveryFormatReadsBackWithBothDecoders)
     struct Case {
         const char* type;
         const char* options;
+        const char* name = nullptr; // default out.TYPE
     } cases[] = {
         {"png", "-t PNG"},
         {"png", "-t png --foreground 1A237E --background FFF8E1 -s 4"},
@@ -133,11 +134,15 @@ TEST(QrgenCli, EveryFormatReadsBackWithBothDecoders)
         {"utf8", "-t UTF8"},
         {"ansi", "-t ANSI"},
         {"ascii", "-t ASCII -m 2"},
+        // Without -t the name chooses, in any case.
+        {"svg", "-s 4", "OUT.SVG"},
+        {"eps", "-s 2", "out.Eps"},
+        {"bmp", "-s 2", "out.BMP"},
     };
     TempDir dir;
     const fs::path folder = dir.path();
     for (const Case& c : cases) {
-        const fs::path out = folder / (std::string("out.") + c.type);
+        const fs::path out = folder / (c.name ? std::string(c.name) : std::string("out.") + c.type);
         int status = -1;
         Shell(kQrgen + " " + c.options + " -o " + Quote(out) + " '" + text + "'", &status);
         ASSERT_EQ(status, 0) << c.options;

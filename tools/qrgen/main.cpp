@@ -51,15 +51,16 @@ std::optional<std::string> ParseHex(const std::string& hex)
     return out;
 }
 
-// Without -t: the type the output name says, or half blocks for a terminal.
+// Without -t: the type the output name says (in any case), or half blocks for a terminal.
 void ResolveFormat(Request& r)
 {
     if (r.formatGiven) return;
     const bool toStdout = r.output.empty() || r.output == "-";
     if (toStdout && ::isatty(STDOUT_FILENO)) r.picture.format = Format::Utf8;
-    for (const char* ext : {".svg", ".eps", ".bmp"})
-        if (!toStdout && r.output.size() > 4 && r.output.compare(r.output.size() - 4, 4, ext) == 0)
-            r.picture.format = *ParseFormat(ext + 1);
+    if (toStdout || r.output.size() <= 4) return;
+    std::string ext = r.output.substr(r.output.size() - 4);
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (ext == ".svg" || ext == ".eps" || ext == ".bmp") r.picture.format = *ParseFormat(ext.substr(1));
 }
 
 // The payload of a kind; a status when it ends the run (refused, printed).
