@@ -294,8 +294,8 @@ TEST(QrgenCli, TextFromTheArgumentsOrStandardInput)
 }
 
 // Anything over the most a symbol holds is refused from its size, without reading it;
-// nothing at all is refused too, and neither leaves a file.
-TEST(QrgenCli, RefusesInputThatCannotFitWithoutReadingIt)
+// nothing at all, or a file that cannot be read, is refused too, and none leaves a file.
+TEST(QrgenCli, RefusesInputItCannotUse)
 {
     TempDir dir;
     const fs::path huge = dir.path() / "huge";
@@ -315,6 +315,12 @@ TEST(QrgenCli, RefusesInputThatCannotFitWithoutReadingIt)
         {kQrgen + " -o " + Quote(out) + " ''", empty},
         {kQrgen + " encode -o " + Quote(out) + " --hex ''", empty},
         {kQrgen + " encode -o " + Quote(out) + " --file /dev/null", empty},
+        {kQrgen + " encode -o " + Quote(out) + " --file " + Quote(dir.path() / "nosuch"),
+         "qrgen: cannot read " + (dir.path() / "nosuch").string() + ": No such file or directory\n"},
+        {kQrgen + " encode -o " + Quote(out) + " --file " + Quote(dir.path()),
+         "qrgen: cannot read " + dir.path().string() + ": Is a directory\n"},
+        {kQrgen + " batch -O " + Quote(out) + " " + Quote(dir.path() / "nosuch"),
+         "qrgen: cannot read " + (dir.path() / "nosuch").string() + ": No such file or directory\n"},
     };
     for (const auto& [command, refusal] : cases) {
         EXPECT_EQ(Shell(command + " 2>&1 >/dev/null", &status), refusal) << command.substr(0, 80);
@@ -349,6 +355,10 @@ TEST(QrgenCli, OutputIsWholeOrTheOldFileStays)
         {"ulimit -f 1; " + kQrgen + " -v 40 -s 10 -o " + Quote(keep) + " hello", "File too large"},
         {kQrgen + " -o " + Quote(folder / "taken.png") + " hello", "Is a directory"},
         {kQrgen + " -o " + Quote(folder / "missing" / "x.png") + " hello", "No such file or directory"},
+        // The step that failed, with its own reason.
+        {kQrgen + " -o /proc/version hello", "cannot create a file in /proc/: No such file or directory"},
+        {kQrgen + " batch -O " + Quote(keep) + " </dev/null", "into " + keep.string() + ": it is not a folder"},
+        {kQrgen + " batch -O " + Quote(folder / "missing" / "out") + " </dev/null", "No such file or directory"},
     };
     for (const Case& c : cases) {
         int status = -1;

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -199,13 +201,17 @@ int RunBatch(const Request& r)
     if (!r.output.empty()) return Fail("batch writes into the -O folder, not -o", 2);
     std::string error;
     const auto text = ReadAll(r.batch.input, error);
-    if (!text) return Fail(error, 2);
+    if (!text) return Fail(error, 1);
     BatchInput input = csv ? ParseCsv(*text, kind->fields, r.batch.nameColumn) : SplitLines(*text);
     if (!input.fatal.empty()) return Fail(input.fatal, 2);
     struct stat st {};
-    if (::mkdir(r.batch.folder.c_str(), 0777) != 0 &&
-        (::stat(r.batch.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
-        return Fail("cannot use the folder " + r.batch.folder, 2);
+    if (::mkdir(r.batch.folder.c_str(), 0777) != 0) {
+        const int made = errno;
+        if (made != EEXIST) return Fail("cannot write into " + r.batch.folder + ": " + std::strerror(made), 1);
+        if (::stat(r.batch.folder.c_str(), &st) != 0)
+            return Fail("cannot write into " + r.batch.folder + ": " + std::strerror(errno), 1);
+        if (!S_ISDIR(st.st_mode)) return Fail("cannot write into " + r.batch.folder + ": it is not a folder", 1);
+    }
 
     Job job{r, std::move(input.records), {}};
     job.errors.resize(job.records.size());

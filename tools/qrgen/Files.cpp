@@ -150,7 +150,9 @@ std::optional<std::string> WriteWhole(const std::string& shown, std::string_view
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
     Fd out{::mkostemp(name.data(), O_CLOEXEC)};
-    if (out.fd < 0) return Errno("cannot write " + shown);
+    // The step that failed is named: "No such file" alone misleads where the
+    // folder refuses new files (/proc) and the target itself exists.
+    if (out.fd < 0) return Errno("cannot write " + shown + ": cannot create a file in " + (folder.empty() ? "." : folder));
     temp = name.data();
     std::optional<std::string> error;
     if (::fchmod(out.fd, mode) != 0 || !WriteFd(out.fd, bytes) || (options.sync && ::fsync(out.fd) != 0))

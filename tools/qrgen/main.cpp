@@ -1,5 +1,5 @@
 // qrgen: the headless generator. Exit 0 on success, 1 when the content is
-// refused, does not fit or cannot be written, 2 on bad usage.
+// refused, empty or does not fit, or a file cannot be read or written, 2 on bad usage.
 #include <signal.h>
 #include <unistd.h>
 
@@ -95,10 +95,7 @@ std::optional<int> ReadPayload(const Request& r, std::string& payload)
         payload = *r.text;
     } else {
         InputRead read = ReadBounded(r.file.value_or("-"));
-        if (read.status == InputRead::Unreadable) {
-            std::cerr << "qrgen: " << read.error << "\n";
-            return 2;
-        }
+        if (read.status == InputRead::Unreadable) return Refuse("qrgen: " + read.error);
         if (read.status == InputRead::TooLong) return Refuse("qrgen: " + DoesNotFit(r.encode));
         payload = std::move(read.bytes);
     }
