@@ -452,7 +452,9 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
                            "short,王五\n"
                            "\"multi\nline\",赵六,139,x\n"
                            "wang,\"王 \"\"五\"\"\",137,\n"
-                           "zhang,钱七,135,\n");
+                           "zhang,钱七,135,\n"
+                           "open,\"孙八,136,\n"
+                           "zhou,周九,133,\n");
     dir.Write("same.csv", "text\nsame\nother\nsame\nsame\n");
     dir.Write("wifi.csv", "ssid,password,security\nhome,secret,WPA\nopen,,none\nbad,x,WPA3\n");
     const std::string tooLong = "the data does not fit version 40 at level Q";
@@ -470,9 +472,11 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
         {"--kind card --name-column file -t svg",
          "cards.csv",
          1,
-         {{"zhang.svg", "MECARD:N:张三;TEL:138;ORG:Acme, Inc.;"}, {"wang.svg", "MECARD:N:王 \"五\";TEL:137;"}},
-         {"qrgen: line 3: 请至少输入姓名与电话",
-          "qrgen: line 4: bad CSV row: error parsing data while strict checking enabled",
+         {{"zhang.svg", "MECARD:N:张三;TEL:138;ORG:Acme, Inc.;"},
+          {"wang.svg", "MECARD:N:王 \"五\";TEL:137;"},
+          {"zhou.svg", "MECARD:N:周九;TEL:133;"}},
+         {"qrgen: line 3: 请至少输入姓名与电话", "qrgen: line 4: bad CSV row: malformed CSV (a stray quote)",
+          "qrgen: line 10: bad CSV row: unclosed quote",
           "qrgen: line 5: bad CSV row: 2 fields, the header has 4",
           "qrgen: line 6: cannot name a file 'multi\\x0aline'", "qrgen: line 9: name already used by line 2"}},
         {"--csv --name-column text -j 2",

@@ -15,24 +15,19 @@ struct Row {
 struct CsvState {
     std::vector<std::string> cells;
     std::vector<Row> rows;
-    long line = 1;           // the input line being fed
-    long quotedNewlines = 0; // newlines inside the current record's fields
+    long recordLine = 1; // where the record being read starts
 };
 
 void OnField(void* s, size_t length, void* data)
 {
-    auto* state = static_cast<CsvState*>(data);
-    std::string cell(static_cast<const char*>(s), length);
-    state->quotedNewlines += std::count(cell.begin(), cell.end(), '\n');
-    state->cells.push_back(std::move(cell));
+    static_cast<CsvState*>(data)->cells.emplace_back(static_cast<const char*>(s), length);
 }
 
 void OnRecord(int, void* data)
 {
     auto* state = static_cast<CsvState*>(data);
-    state->rows.push_back({std::move(state->cells), state->line - state->quotedNewlines, {}});
+    state->rows.push_back({std::move(state->cells), state->recordLine, {}});
     state->cells.clear();
-    state->quotedNewlines = 0;
 }
 
 int NoSpaces(unsigned char)
@@ -47,32 +42,43 @@ void StartParser(csv_parser& parser)
     csv_set_space_func(&parser, NoSpaces);
 }
 
-// A broken row is reported and the parser starts again at the next line.
-void Restart(csv_parser& parser, CsvState& state)
-{
-    state.rows.push_back(
-        {{}, state.line - state.quotedNewlines, std::string("bad CSV row: ") + csv_strerror(csv_error(&parser))});
-    state.cells.clear();
-    state.quotedNewlines = 0;
-    csv_free(&parser);
-    StartParser(parser);
-}
-
 std::vector<Row> CsvRows(const std::string& text)
 {
     CsvState state;
     csv_parser parser;
     StartParser(parser);
     size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    while (at < text.size()) {
-        const size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
-        if (csv_parse(&parser, text.data() + at, end - at, OnField, OnRecord, &state) != end - at)
-            Restart(parser, state);
-        at = end;
-        ++state.line;
+    long line = 1;
+    size_t recordAt = at; // where the record being read starts
+    // A broken record is reported at the line it starts on, and reading starts
+    // again on the next line: a quote left open swallows no other record.
+    const auto broken = [&](const char* why) {
+        state.rows.push_back({{}, state.recordLine, std::string("bad CSV row: ") + why});
+        state.cells.clear();
+        csv_free(&parser);
+        StartParser(parser);
+        at = std::min(text.find('\n', recordAt), text.size() - 1) + 1;
+        line = state.recordLine + 1;
+    };
+    for (;;) {
+        while (at < text.size()) {
+            if (parser.pstate == 0) { // no record begun: one may start on this line
+                state.recordLine = line;
+                recordAt = at;
+            }
+            const size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+            if (csv_parse(&parser, text.data() + at, end - at, OnField, OnRecord, &state) != end - at) {
+                // Strict parsing stops only at a quote: inside a field that began
+                // on this line it is stray; after lines in quotes, one was left open.
+                broken(line > state.recordLine ? "unclosed quote" : "malformed CSV (a stray quote)");
+                continue;
+            }
+            at = end;
+            ++line;
+        }
+        if (csv_fini(&parser, OnField, OnRecord, &state) == 0) break;
+        broken("unclosed quote");
     }
-    --state.line;
-    if (csv_fini(&parser, OnField, OnRecord, &state) != 0) Restart(parser, state);
     csv_free(&parser);
     return std::move(state.rows);
 }
