@@ -283,14 +283,32 @@ TEST(QrgenCli, TextFromTheArgumentsOrStandardInput)
     int status = -1;
     EXPECT_EQ(Shell(kQrgen + " -V", &status), "qrgen " QRGEN_VERSION "\n");
     EXPECT_EQ(status, 0);
-    for (const char* help : {"-h", "encode --help", "card -h", "batch -h", "wifi --help"}) {
-        EXPECT_NE(Shell(kQrgen + " " + help, &status).find("Usage:"), std::string::npos) << help;
+    // Help says which fields a kind cannot do without and what --security takes.
+    const std::pair<const char*, std::vector<const char*>> helps[] = {
+        {"-h", {"Usage:"}},
+        {"encode --help", {"Usage:"}},
+        {"card -h",
+         {"Usage:", "--name TEXT +name \\(required\\)", "--tel TEXT +tel \\(required\\)", "--qq TEXT +qq\n"}},
+        {"batch -h", {"Usage:", "--sync", "-j,--jobs"}},
+        {"wifi --help",
+         {"Usage:", "--ssid TEXT +ssid \\(required\\)",
+          "--password TEXT +password \\(required unless --security none\\)",
+          "--security WPA\\|WEP\\|none +WPA \\(the default\\), WEP or none"}},
+        {"sms -h", {"--phone TEXT +phone \\(required\\)", "--body TEXT +body \\(required\\)"}},
+    };
+    for (const auto& [help, says] : helps) {
+        const std::string text = Shell(kQrgen + " " + help, &status);
         EXPECT_EQ(status, 0) << help;
+        for (const char* pattern : says)
+            EXPECT_TRUE(std::regex_search(text, std::regex(pattern))) << pattern << "\n" << text;
     }
     const std::string usage = Shell(kQrgen + " --size 0 hello 2>&1 >/dev/null", &status);
     EXPECT_EQ(status, 2);
     EXPECT_EQ(usage.rfind("qrgen: --size", 0), 0u) << usage;
     EXPECT_NE(usage.find("\nusage: qrgen"), std::string::npos);
+    EXPECT_NE(usage.find("qrgen batch [--kind KIND] [--csv] [--name-column COLUMN] [--force] [--sync] [-j N] -O"),
+              std::string::npos)
+        << usage;
 }
 
 // Anything over the most a symbol holds is refused from its size, without reading it;
@@ -389,7 +407,8 @@ TEST(QrgenCli, OutputIsWholeOrTheOldFileStays)
         {keep, keep, fs::perms::owner_read | fs::perms::owner_write},
         {folder / "link.png", keep, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read},
         {folder / "chain.png", keep, fs::perms::owner_all},
-        {folder / "far.png", other / "far.png", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read},
+        {folder / "far.png", other / "far.png",
+         fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read},
     };
     for (const Link& l : links) {
         fs::permissions(l.target, l.mode);
@@ -476,9 +495,9 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
           {"wang.svg", "MECARD:N:王 \"五\";TEL:137;"},
           {"zhou.svg", "MECARD:N:周九;TEL:133;"}},
          {"qrgen: line 3: 请至少输入姓名与电话", "qrgen: line 4: bad CSV row: malformed CSV (a stray quote)",
-          "qrgen: line 10: bad CSV row: unclosed quote",
           "qrgen: line 5: bad CSV row: 2 fields, the header has 4",
-          "qrgen: line 6: cannot name a file 'multi\\x0aline'", "qrgen: line 9: name already used by line 2"}},
+          "qrgen: line 6: cannot name a file 'multi\\x0aline'", "qrgen: line 9: name already used by line 2",
+          "qrgen: line 10: bad CSV row: unclosed quote"}},
         {"--csv --name-column text -j 2",
          "same.csv",
          1,
@@ -515,9 +534,9 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
         EXPECT_EQ(status, 1);
         EXPECT_NE(again.find("exists (--force replaces it)"), std::string::npos) << again;
         // --force replaces what the last run left, and still refuses the same records.
-        const std::string forced = Shell(
-            kQrgen + " batch --force " + c.options + " -O " + Quote(out) + " " + Quote(folder / c.input) + " 2>&1",
-            &status);
+        const std::string forced = Shell(kQrgen + " batch --force " + c.options + " -O " + Quote(out) + " " +
+                                             Quote(folder / c.input) + " 2>&1",
+                                         &status);
         EXPECT_EQ(status, c.status) << c.input;
         for (const std::string& refusal : c.refusals)
             EXPECT_NE(forced.find(refusal + "\n"), std::string::npos) << forced;

@@ -152,7 +152,8 @@ std::optional<std::string> WriteWhole(const std::string& shown, std::string_view
     Fd out{::mkostemp(name.data(), O_CLOEXEC)};
     // The step that failed is named: "No such file" alone misleads where the
     // folder refuses new files (/proc) and the target itself exists.
-    if (out.fd < 0) return Errno("cannot write " + shown + ": cannot create a file in " + (folder.empty() ? "." : folder));
+    if (out.fd < 0)
+        return Errno("cannot write " + shown + ": cannot create a file in " + (folder.empty() ? "." : folder));
     temp = name.data();
     std::optional<std::string> error;
     if (::fchmod(out.fd, mode) != 0 || !WriteFd(out.fd, bytes) || (options.sync && ::fsync(out.fd) != 0))

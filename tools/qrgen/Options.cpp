@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <set>
@@ -15,9 +16,10 @@ const char* const kUsage =
     "       qrgen encode [options] [TEXT | --text TEXT | --hex HEXBYTES | --file PATH]\n"
     "       qrgen KIND --FIELD VALUE ... [--payload] [options]\n"
     "             text --text | card --name --tel [--qq --email --org --title --url --addr]\n"
-    "             url --url | sms, mms --phone --body | wifi --ssid [--password --security WPA|WEP|none]\n"
+    "             url --url | sms, mms --phone --body | wifi --ssid --password [--security WPA|WEP|none]\n"
     "             phone --number | email --address | app --package | wechat --account\n"
-    "       qrgen batch [--kind KIND] [--csv] [--name-column COLUMN] [--force] -O FOLDER [options] [INPUT]\n"
+    "       qrgen batch [--kind KIND] [--csv] [--name-column COLUMN] [--force] [--sync] [-j N] -O FOLDER\n"
+    "             [options] [INPUT]\n"
     "options: -o FILE, -t PNG|SVG|EPS|BMP|UTF8|ANSI|ASCII|TXT|CODEWORDS, -s PIXELS, -m MODULES,\n"
     "         -l L|M|Q|H, -v 0..40, --mask 0..7|auto, -d DPI, --foreground/--background RRGGBB[AA],\n"
     "         --kanji, --eci; -V prints the version; -h after any subcommand explains it\n";
@@ -41,7 +43,7 @@ void AddEncodeOptions(CLI::App* app, Request& r)
             return u.size() == 1 && std::strchr("LMQH", u[0]) ? std::string() : "takes L, M, Q or H";
         });
     app->add_option("-v,--symversion", r.encode.version,
-                    "smallest symbol version 1..40, larger when the data needs it (0, the default: the smallest that fits)")
+                    "smallest symbol version 1..40 (0, the default: the smallest that fits)")
         ->check(CLI::Range(0, 40));
     app->add_option_function<std::string>(
            "--mask", [&r](const std::string& v) { r.encode.mask = v == "auto" ? -1 : std::stoi(v); },
@@ -96,13 +98,24 @@ void AddEncodeCommand(CLI::App& app, Request& r)
     file->excludes(positional);
 }
 
+// What -h says of a kind's field: whether it must be given, the values it takes.
+std::string FieldHelp(const KindInfo& kind, const std::string& field)
+{
+    if (field == "security") return "WPA (the default), WEP or none";
+    if (kind.name == "wifi" && field == "password") return "password (required unless --security none)";
+    const bool required = std::find(kind.required.begin(), kind.required.end(), field) != kind.required.end();
+    return field + (required ? " (required)" : "");
+}
+
 void AddKindCommand(CLI::App& app, Request& r, const KindInfo& kind)
 {
     {
         CLI::App* sub = app.add_subcommand(kind.name, "the " + kind.name + " content kind");
-        for (const std::string& field : kind.fields)
-            sub->add_option_function<std::string>(
-                "--" + field, [&r, field](const std::string& v) { r.fields[field] = v; }, field);
+        for (const std::string& field : kind.fields) {
+            CLI::Option* option = sub->add_option_function<std::string>(
+                "--" + field, [&r, field](const std::string& v) { r.fields[field] = v; }, FieldHelp(kind, field));
+            if (field == "security") option->type_name("WPA|WEP|none");
+        }
         sub->add_flag("--payload", r.printPayload, "print the payload text instead of a symbol");
         AddEncodeOptions(sub, r);
         AddPictureOptions(sub, r, true);

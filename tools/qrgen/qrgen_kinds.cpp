@@ -11,12 +11,13 @@ struct KindEntry {
     const char* name;
     ContentKind kind;
     std::vector<std::pair<const char*, Box>> options; // --option -> its box
+    std::vector<std::string> required;                // as ValidationMessage asks
 };
 
 const std::vector<KindEntry>& Kinds()
 {
     static const std::vector<KindEntry> kinds = {
-        {"text", ContentKind::Text, {{"text", Box::Content}}},
+        {"text", ContentKind::Text, {{"text", Box::Content}}, {"text"}},
         {"card",
          ContentKind::Card,
          {{"name", Box::Name},
@@ -26,15 +27,16 @@ const std::vector<KindEntry>& Kinds()
           {"org", Box::Org},
           {"title", Box::Title},
           {"url", Box::CardUrl},
-          {"addr", Box::Address}}},
-        {"url", ContentKind::Url, {{"url", Box::Url}}},
-        {"sms", ContentKind::Sms, {{"body", Box::SmsBody}, {"phone", Box::SmsPhone}}},
-        {"mms", ContentKind::Sms, {{"body", Box::SmsBody}, {"phone", Box::SmsPhone}}},
-        {"wifi", ContentKind::Wifi, {{"ssid", Box::Ssid}, {"password", Box::WifiPassword}}},
-        {"phone", ContentKind::Phone, {{"number", Box::Phone}}},
-        {"email", ContentKind::Email, {{"address", Box::EmailAddress}}},
-        {"app", ContentKind::App, {{"package", Box::Package}}},
-        {"wechat", ContentKind::WeChat, {{"account", Box::Account}}},
+          {"addr", Box::Address}},
+         {"name", "tel"}},
+        {"url", ContentKind::Url, {{"url", Box::Url}}, {"url"}},
+        {"sms", ContentKind::Sms, {{"body", Box::SmsBody}, {"phone", Box::SmsPhone}}, {"body", "phone"}},
+        {"mms", ContentKind::Sms, {{"body", Box::SmsBody}, {"phone", Box::SmsPhone}}, {"body", "phone"}},
+        {"wifi", ContentKind::Wifi, {{"ssid", Box::Ssid}, {"password", Box::WifiPassword}}, {"ssid", "password"}},
+        {"phone", ContentKind::Phone, {{"number", Box::Phone}}, {"number"}},
+        {"email", ContentKind::Email, {{"address", Box::EmailAddress}}, {"address"}},
+        {"app", ContentKind::App, {{"package", Box::Package}}, {"package"}},
+        {"wechat", ContentKind::WeChat, {{"account", Box::Account}}, {"account"}},
     };
     return kinds;
 }
@@ -46,7 +48,7 @@ const std::vector<KindInfo>& KindList()
     static const std::vector<KindInfo> list = [] {
         std::vector<KindInfo> out;
         for (const KindEntry& k : Kinds()) {
-            KindInfo info{k.name, {}, k.kind == ContentKind::WeChat};
+            KindInfo info{k.name, {}, k.kind == ContentKind::WeChat, k.required};
             for (const auto& option : k.options) info.fields.emplace_back(option.first);
             if (k.kind == ContentKind::Wifi) info.fields.emplace_back("security");
             out.push_back(std::move(info));

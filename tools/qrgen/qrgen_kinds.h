@@ -15,7 +15,8 @@ struct KindResult {
 struct KindInfo {
     std::string name;
     std::vector<std::string> fields;
-    bool lookup = false; // the payload comes from the vendor API, not from the fields
+    bool lookup = false;               // the payload comes from the vendor API, not from the fields
+    std::vector<std::string> required; // refused when empty (wifi's password: unless --security none)
 };
 const std::vector<KindInfo>& KindList();
 const KindInfo* FindKind(const std::string& name);
