@@ -399,7 +399,8 @@ int32_t clsQRCode::ChooseMask(const QRLayout& layout, const std::vector<QRBits>&
                 rows[static_cast<size_t>(c.y)].Set(c.x);
                 columns[static_cast<size_t>(c.x)].Set(c.y);
             }
-        const int32_t score = PenaltyFromBits(rows, columns, n);
+        // A mask is kept only below the best score so far: scoring may stop there.
+        const int32_t score = PenaltyFromBits(rows, columns, n, mask == 0 ? INT32_MAX : bestScore);
         if (mask == 0 || score < bestScore) {
             best = mask;
             bestScore = score;
