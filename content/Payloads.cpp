@@ -63,8 +63,8 @@ std::u16string BuildCard(const FormInput& in)
     static constexpr struct {
         const char16_t* key;
         Box box;
-    } kFields[] = {{u"N:", Box::Name},   {u"TEL:", Box::Tel},   {u"NOTE:", Box::Qq},    {u"EMAIL:", Box::Email},
-                   {u"ORG:", Box::Org},  {u"TIL:", Box::Title}, {u"URL:", Box::CardUrl}, {u"ADR:", Box::Address}};
+    } kFields[] = {{u"N:", Box::Name},  {u"TEL:", Box::Tel},   {u"NOTE:", Box::Qq},     {u"EMAIL:", Box::Email},
+                   {u"ORG:", Box::Org}, {u"TIL:", Box::Title}, {u"URL:", Box::CardUrl}, {u"ADR:", Box::Address}};
     std::u16string fields;
     for (const auto& field : kFields) {
         const std::u16string& value = in[field.box];

@@ -20,10 +20,10 @@ enum class Box {
     Title,
     CardUrl,
     Address,
-    Url,          // web address
-    SmsBody,      // SMS or MMS
+    Url,     // web address
+    SmsBody, // SMS or MMS
     SmsPhone,
-    Ssid,         // Wi-Fi
+    Ssid, // Wi-Fi
     WifiPassword,
     Phone,        // phone number
     EmailAddress, // e-mail
@@ -38,7 +38,7 @@ struct FormInput {
     std::array<std::u16string, static_cast<size_t>(kLastBox) + 1> text; // indexed by Box; 0 unused
     std::u16string& operator[](Box box) { return text[static_cast<size_t>(box)]; }
     const std::u16string& operator[](Box box) const { return text[static_cast<size_t>(box)]; }
-    bool mms = false;                             // Option1(1) "彩信" selected
+    bool mms = false;                              // Option1(1) "彩信" selected
     WifiSecurity security = WifiSecurity::WpaWpa2; // Combo1
 };
 

@@ -1,5 +1,7 @@
 #include "Render.h"
 
+#include <span>
+
 #include <QPainter>
 
 #include "clsQRCode.h"
@@ -12,8 +14,9 @@ QImage PayloadEncoder::Encode(const QString& payload)
 {
     if (!encoder_) encoder_ = std::make_unique<clsQRCode>();
     const QByteArray utf8 = payload.toUtf8();
-    const auto symbol = encoder_->EncodeSymbol(reinterpret_cast<const uint8_t*>(utf8.constData()),
-                                             static_cast<int32_t>(utf8.size()), 0, EcQ, 0);
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(utf8.constData()),
+                                         static_cast<size_t>(utf8.size()));
+    const auto symbol = encoder_->EncodeSymbol(bytes, 0, EcQ, 0);
     return symbol ? SymbolToPicture(*symbol) : QImage();
 }
 

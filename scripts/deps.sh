@@ -14,7 +14,7 @@ VORLANE_DEPS_RUN=(
 )
 # Tests, sanitizer and fuzz runs, benchmarks: oracles, peers, the virtual display and its input.
 VORLANE_DEPS_TEST=(
-  clang libclang-rt-14-dev valgrind
+  clang clang-format libclang-rt-14-dev valgrind
   libgtest-dev libgmock-dev libbenchmark-dev
   libqrencode-dev libqrcodegencpp-dev
   zbar-tools zxing-cpp-tools libzxing-core-java default-jdk-headless

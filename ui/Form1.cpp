@@ -281,10 +281,7 @@ void Form1::RenderPayload(const QString& payload)
     SetStatus(QStringLiteral("二维码生成完毕!"));
 }
 
-QImage Form1::ComposeExport() const
-{
-    return ComposePicture(image1_, image3_, QSize(kExportSize, kExportSize));
-}
+QImage Form1::ComposeExport() const { return ComposePicture(image1_, image3_, QSize(kExportSize, kExportSize)); }
 
 void Form1::Command2_Click()
 {
@@ -292,8 +289,8 @@ void Form1::Command2_Click()
         SetStatus(QStringLiteral("请先生成二维码后在进行保存!"));
         return;
     }
-    const QString name = QStringLiteral("HD") + services_.Now().toString(QStringLiteral("yyyyMMddHHmmss")) +
-                         QStringLiteral(".jpg");
+    const QString name =
+        QStringLiteral("HD") + services_.Now().toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".jpg");
     QString dir = services_.ProgramDir();
     // An installed program's folder belongs to the package manager, even when writable (root, an unpacked
     // package): use the pictures folder, as for a read-only folder.
@@ -309,8 +306,7 @@ void Form1::Command2_Click()
         services_.Inform(this, kSaveTitle, QStringLiteral("二维码图片保存失败!路径:") + QDir::toNativeSeparators(path));
     else if (inProgramDir)
         services_.Inform(this, kSaveTitle, QStringLiteral("二维码图片已保存在当前目录下!名称:") + name);
-    else
-        services_.Inform(this, kSaveTitle, QStringLiteral("二维码图片已保存!路径:") + QDir::toNativeSeparators(path));
+    else services_.Inform(this, kSaveTitle, QStringLiteral("二维码图片已保存!路径:") + QDir::toNativeSeparators(path));
 }
 
 void Form1::Command3_Click()
@@ -357,8 +353,9 @@ void Form1::qk_Click()
 
 void Form1::sm_Click()
 {
-    services_.Inform(this, kHintTitle,
-                     QStringLiteral("请选择对应的分类，并填写信息即可生成\r\n\r\nLOGO嵌入建议选择300px*300px的JPG图片"));
+    services_.Inform(
+        this, kHintTitle,
+        QStringLiteral("请选择对应的分类，并填写信息即可生成\r\n\r\nLOGO嵌入建议选择300px*300px的JPG图片"));
 }
 
 void Form1::xy_Click() { services_.OpenUrl(StudioWebsite()); }
@@ -401,11 +398,10 @@ void Form1::Timer2_Timer()
         SetStatus(kCheckFailed);
         services_.Inform(this, kHintTitle, kCheckFailed);
         break;
-    case UpdateAnswer::Current:
-        SetStatus(QStringLiteral("当前软件为最新版本,欢迎使用Vorlane软件.."));
-        break;
+    case UpdateAnswer::Current: SetStatus(QStringLiteral("当前软件为最新版本,欢迎使用Vorlane软件..")); break;
     case UpdateAnswer::Offer:
-        if (services_.AskYesNo(this, kHintTitle, QStringLiteral("发现最新版本") + d.version + QStringLiteral("，是否现在更新?"))) {
+        if (services_.AskYesNo(this, kHintTitle,
+                               QStringLiteral("发现最新版本") + d.version + QStringLiteral("，是否现在更新?"))) {
             services_.OpenUrl(d.page);
             EndProgram();
             return;

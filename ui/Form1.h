@@ -112,9 +112,9 @@ private:
 
     FormServices& services_;
     std::unique_ptr<PayloadEncoder> encoder_;
-    QImage image1_;   // the bare symbol; null = no symbol
-    QImage image3_;   // the logo; null = none
-    QImage canvas_;   // the preview's persistent image
+    QImage image1_; // the bare symbol; null = no symbol
+    QImage image3_; // the logo; null = none
+    QImage canvas_; // the preview's persistent image
     QLabel* panels_[3] = {};
     QTimer* clock_ = nullptr;
     QString savedPath_;

@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 void DesktopServices::Inform(QWidget* parent, const QString& title, const QString& text)

@@ -38,8 +38,8 @@ std::string Field(const std::string& line, const std::string& name)
 }
 
 const std::u16string kTricky[] = {
-    u"plain", u"a;b", u"a:b", u"a,b", u"back\\slash", u"trail\\", u"a&b=c", u"1+1", u"100%",
-    u"#hash", u"two words", u"line\r\nbreak", u"中文 混合; a:b", u"\"quoted\"",
+    u"plain", u"a;b",  u"a:b",   u"a,b",       u"back\\slash",   u"trail\\",        u"a&b=c",
+    u"1+1",   u"100%", u"#hash", u"two words", u"line\r\nbreak", u"中文 混合; a:b", u"\"quoted\"",
 };
 
 TEST(ZxingParsers, CardWifiAndSmsFieldsComeBackAsTyped)
@@ -47,13 +47,13 @@ TEST(ZxingParsers, CardWifiAndSmsFieldsComeBackAsTyped)
     std::vector<std::u16string> payloads;
     for (const auto& v : kTricky) {
         FormInput card;
-        card.text[2] = v;                 // N
-        card.text[3] = u"138" + v;        // TEL
-        card.text[4] = v + u"qq";         // NOTE
-        card.text[5] = u"e" + v;          // EMAIL
-        card.text[6] = v;                 // ORG
-        card.text[8] = u"http://x/" + v;  // URL
-        card.text[9] = v + u" road";      // ADR
+        card.text[2] = v;                // N
+        card.text[3] = u"138" + v;       // TEL
+        card.text[4] = v + u"qq";        // NOTE
+        card.text[5] = u"e" + v;         // EMAIL
+        card.text[6] = v;                // ORG
+        card.text[8] = u"http://x/" + v; // URL
+        card.text[9] = v + u" road";     // ADR
         payloads.push_back(BuildCard(card));
         payloads.push_back(BuildWifi(v, v + u"pw", WifiSecurity::WpaWpa2));
         payloads.push_back(BuildWifi(v, u"", WifiSecurity::None));
@@ -69,7 +69,8 @@ TEST(ZxingParsers, CardWifiAndSmsFieldsComeBackAsTyped)
         EXPECT_EQ(card.substr(0, 11), "ADDRESSBOOK");
         // In MECARD a comma in N separates family and given name; readers show "given family".
         const size_t comma = v.find(',');
-        EXPECT_EQ(Field(card, "name"), Hex(comma == std::string::npos ? v : v.substr(comma + 1) + " " + v.substr(0, comma)));
+        EXPECT_EQ(Field(card, "name"),
+                  Hex(comma == std::string::npos ? v : v.substr(comma + 1) + " " + v.substr(0, comma)));
         EXPECT_EQ(Field(card, "tel"), Hex("138" + v));
         EXPECT_EQ(Field(card, "note"), Hex(v + "qq"));
         EXPECT_EQ(Field(card, "email"), Hex("e" + v));

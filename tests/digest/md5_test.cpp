@@ -34,7 +34,8 @@ TEST(Md5, TextBecomesCodePage936Bytes)
 {
     EXPECT_EQ(ToAnsiBytes(u"你好"), "\xC4\xE3\xBA\xC3");
     EXPECT_EQ(Md5Hex(u"你好", 32), "B94AE3C6D892B29CF48D9BEA819B27B9");
-    EXPECT_EQ(ToAnsiBytes(u"中文abc"), "\xD6\xD0\xCE\xC4" "abc");
+    EXPECT_EQ(ToAnsiBytes(u"中文abc"), "\xD6\xD0\xCE\xC4"
+                                       "abc");
     // A character outside the code page contributes the low byte of its UTF-16 unit.
     EXPECT_EQ(ToAnsiBytes(u"\u2603"), "\x03");
     EXPECT_EQ(Md5Hex(u"\u2603", 32), "8666683506AACD900BBD5A74AC4EDF68");
@@ -62,7 +63,9 @@ TEST(Cp936, UnitsAndStrictDecoding)
     EXPECT_EQ(cp936::EncodeUnit(u'A').length, 1);
     EXPECT_EQ(cp936::EncodeUnit(u'\u2603').length, 0);
     EXPECT_EQ(cp936::EncodeUnit(u'\xD83D').length, 0);
-    EXPECT_EQ(cp936::Decode("\xD6\xD0\xCE\xC4" "abc"), std::u16string(u"中文abc"));
+    EXPECT_EQ(cp936::Decode("\xD6\xD0\xCE\xC4"
+                            "abc"),
+              std::u16string(u"中文abc"));
     EXPECT_EQ(cp936::Decode(""), std::u16string());
     EXPECT_FALSE(cp936::Decode("\xD6")); // a lead byte without its trail byte
     EXPECT_EQ(cp936::ToUtf8(u"中a\U0001F600"), "中a\U0001F600");

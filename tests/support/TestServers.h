@@ -22,9 +22,9 @@ public:
         certPath = dir.filePath("cert.pem");
         keyPath = dir.filePath("key.pem");
         QProcess openssl;
-        openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", keyPath, "-out",
-                                  certPath, "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-                                  "subjectAltName=IP:127.0.0.1,DNS:localhost"});
+        openssl.start("openssl",
+                      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", keyPath, "-out", certPath, "-days",
+                       "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"});
         openssl.waitForFinished(60000);
         ok = openssl.exitCode() == 0 && QFile::exists(certPath);
     }

@@ -2,16 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 #include <sys/resource.h>
 

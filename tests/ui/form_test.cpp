@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +14,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <utility>
 
@@ -133,8 +133,8 @@ TEST_F(FormTest, EveryValidationMessage)
         int tab;
         const char* message;
     } cases[] = {{1, "请输入内容后再进行生成!"}, {2, "请至少输入姓名与电话"}, {4, "请输入信息内容"},
-                 {5, "请输入wifi账号（SSID）"},   {6, "请输入手机号码"},       {7, "请输入E-mail地址"},
-                 {8, "请输入APP应用包名"},        {9, "请输入微信公众号账号"}};
+                 {5, "请输入wifi账号（SSID）"},  {6, "请输入手机号码"},       {7, "请输入E-mail地址"},
+                 {8, "请输入APP应用包名"},       {9, "请输入微信公众号账号"}};
     for (const Case& c : cases) {
         SelectTab(c.tab);
         form->GenerateSelected();
@@ -164,7 +164,12 @@ TEST_F(FormTest, EachKindEncodesItsPayload)
         std::string payload;
     } cases[] = {
         {1, [&] { form->Text1->setPlainText("第一行\n second line "); }, "第一行\r\n second line "},
-        {2, [&] { Box(2)->setText("张三"); Box(3)->setText("138;0"); }, "MECARD:N:张三;TEL:138\\;0;URL:http\\://;"},
+        {2,
+         [&] {
+             Box(2)->setText("张三");
+             Box(3)->setText("138;0");
+         },
+         "MECARD:N:张三;TEL:138\\;0;URL:http\\://;"},
         {3, [] {}, "http://"},
         {4,
          [&] {
@@ -233,8 +238,8 @@ TEST_F(FormTest, WeChatLookupEncodesTheReturnedText)
     ASSERT_TRUE(api.Running());
     qputenv("VORLANE_API_URL", api.baseUrl.toUtf8());
     SelectTab(9);
-    for (auto [account, payload] : {std::pair{"vorlane", "http://weixin.qq.com/r/demo"},
-                                    std::pair{"中文 号&=+%", "中文内容 payload"}}) {
+    for (auto [account, payload] :
+         {std::pair{"vorlane", "http://weixin.qq.com/r/demo"}, std::pair{"中文 号&=+%", "中文内容 payload"}}) {
         Box(18)->setText(QString::fromUtf8(account));
         form->GenerateSelected();
         EXPECT_EQ(Status(), "二维码生成完毕!");
@@ -280,7 +285,7 @@ TEST_F(FormTest, ASecondRequestDuringALookupIsIgnored)
         if (std::exchange(asked, true)) return;
         Box(18)->setText("other");
         const QString before = form->StatusText();
-        form->GenerateSelected(); // arrives while the first request waits
+        form->GenerateSelected();              // arrives while the first request waits
         EXPECT_EQ(form->StatusText(), before); // ignored: no second wait begins
     });
     form->GenerateSelected();
@@ -313,7 +318,8 @@ TEST_F(FormTest, HelpAndWebsiteItems)
 {
     form->sm->trigger();
     ASSERT_EQ(services.boxes.size(), 1u);
-    EXPECT_EQ(services.boxes[0].text, "请选择对应的分类，并填写信息即可生成\r\n\r\nLOGO嵌入建议选择300px*300px的JPG图片");
+    EXPECT_EQ(services.boxes[0].text,
+              "请选择对应的分类，并填写信息即可生成\r\n\r\nLOGO嵌入建议选择300px*300px的JPG图片");
     qputenv("VORLANE_WEBSITE_URL", "http://studio.test");
     qputenv("VORLANE_COMPANY_URL", "http://company.test");
     form->xy->trigger();

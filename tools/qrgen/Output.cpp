@@ -182,7 +182,8 @@ void ForEachRun(const Framed& f, Run run)
         }
 }
 
-// One path of horizontal runs in module units, scaled by the view box.
+// One path of horizontal runs in module units, scaled by the view box. The path says stroke="none" because
+// ImageMagick's own renderer (which zbarimg reads SVG through) strokes paths that do not.
 std::string Svg(const QRSymbol& s, const PictureOptions& o)
 {
     const Framed f(s, o.margin);
@@ -191,8 +192,9 @@ std::string Svg(const QRSymbol& s, const PictureOptions& o)
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                       pixels + "\" height=\"" + pixels + "\" viewBox=\"0 0 " + side + " " + side +
                       "\" shape-rendering=\"crispEdges\">\n<rect width=\"100%\" height=\"100%\" fill=\"" +
-                      Hex(o.background) + "\"" + Opacity("fill-opacity", o.background) + "/>\n<path fill=\"" +
-                      Hex(o.foreground) + "\"" + Opacity("fill-opacity", o.foreground) + " d=\"";
+                      Hex(o.background) + "\"" + Opacity("fill-opacity", o.background) +
+                      "/>\n<path stroke=\"none\" fill=\"" + Hex(o.foreground) + "\"" +
+                      Opacity("fill-opacity", o.foreground) + " d=\"";
     ForEachRun(f, [&](int x, int y, int length) {
         out += "M" + std::to_string(x) + " " + std::to_string(y) + "h" + std::to_string(length) + "v1h-" +
                std::to_string(length) + "z";
