@@ -47,8 +47,7 @@ TEST(Symbol, AbcWithTheWindowSettings)
     ASSERT_TRUE(s);
     EXPECT_EQ(s->version, 1);
     EXPECT_EQ(s->mask, 0);
-    EXPECT_EQ(Hex(s->codewords, 26),
-              "40 36 16 26 30 EC 11 EC 11 EC 11 EC 11 6A 34 E9 54 E6 64 C0 8D 08 E3 A3 86 94");
+    EXPECT_EQ(Hex(s->codewords, 26), "40 36 16 26 30 EC 11 EC 11 EC 11 EC 11 6A 34 E9 54 E6 64 C0 8D 08 E3 A3 86 94");
     const std::vector<std::string> expected = {
         "111111101100101111111", "100000101110001000001", "101110101111101011101", "101110101110001011101",
         "101110101111101011101", "100000100111101000001", "111111101010101111111", "000000001001100000000",
@@ -176,7 +175,7 @@ TEST(Symbol, StreamsEndingAtTheCapacity)
     // 1-H holds 72 bits; 17 digits take 4 + 10 + 50 + 7 = 71, so one terminator bit is kept and no pad.
     const auto tight = Encode(q, std::string(17, '1'), 1, EcH);
     ASSERT_TRUE(tight);
-    EXPECT_EQ(tight->codewords[8] & 0x01, 0); // the single terminator bit kept
+    EXPECT_EQ(tight->codewords[8] & 0x01, 0);              // the single terminator bit kept
     EXPECT_FALSE(Encode(q, std::string(18, '1'), 1, EcH)); // 74 data bits do not fit 72
 }
 
@@ -215,7 +214,8 @@ TEST(Symbol, BlockInterleavingOfVersion5Q)
         for (int t = 0; t < k; ++t) block[static_cast<size_t>(k + 17 - t)] = stream[static_cast<size_t>(c++)];
         rs.Encode(block.data());
         for (int t = 0; t < 18; ++t)
-            EXPECT_EQ(s->codewords[static_cast<size_t>(62 + j + t * nb)], block[static_cast<size_t>(17 - t)]) << j << " " << t;
+            EXPECT_EQ(s->codewords[static_cast<size_t>(62 + j + t * nb)], block[static_cast<size_t>(17 - t)])
+                << j << " " << t;
     }
 }
 
@@ -255,7 +255,8 @@ TEST(Symbol, FunctionPatternsAndPlacement)
         for (int y = 0; y < n; ++y)
             for (int x = 0; x < n; ++x) {
                 const uint8_t cell = m[static_cast<size_t>(y * (n + 3) + x)];
-                const bool isVersionCell = v >= 7 && ((y >= n - 11 && y <= n - 9 && x < 6) || (x >= n - 11 && x <= n - 9 && y < 6));
+                const bool isVersionCell =
+                    v >= 7 && ((y >= n - 11 && y <= n - 9 && x < 6) || (x >= n - 11 && x <= n - 9 && y < 6));
                 differ += layout.freeRows[static_cast<size_t>(y)].Get(x) != (cell == 0);
                 if (!isVersionCell) differ += layout.darkRows[static_cast<size_t>(y)].Get(x) != (cell == 1);
             }
@@ -378,7 +379,9 @@ TEST(Symbol, PenaltyScoreAgreesWithTheModuleByModuleReading)
         for (int j = 0; j < len; ++j) {
             seed = seed * 1664525u + 1013904223u;
             // Random bytes, and runs of one character, which make long runs and large patterns.
-            data += i % 3 == 0 ? static_cast<char>(seed >> 24) : i % 3 == 1 ? 'U' : static_cast<char>('0' + (j / 7) % 2);
+            data += i % 3 == 0   ? static_cast<char>(seed >> 24)
+                    : i % 3 == 1 ? 'U'
+                                 : static_cast<char>('0' + (j / 7) % 2);
         }
         const auto s = Encode(q, data, 0, 1 + i % 4, i % 8);
         ASSERT_TRUE(s);
