@@ -11,6 +11,15 @@ vorlane_build_settings
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 
+# The C++ is formatted as .clang-format says (clang-format -i fixes it).
+if git rev-parse --git-dir >/dev/null 2>&1; then
+  git ls-files -z '*.cpp' '*.h' '*.h.in'
+else
+  find . -path ./build\* -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0
+fi | xargs -0 clang-format --dry-run --Werror
+formatted=1
+echo "format: clean"
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANE_TESTS=ON -DVORLANE_BENCH=ON "${launcher[@]}"
 cmake --build build -j"$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$jobs" | tee "$logs/ctest-main.log"
@@ -52,4 +61,4 @@ done
 passed=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\2 \1/p' "$logs"/ctest-*.log |
   awk '{ p += $1 - $2; f += $2 } END { print p " " f }')
 set -- $passed
-echo "all: $(($1 + fuzzed + packaged)) passed, $2 failed"
+echo "all: $(($1 + fuzzed + packaged + formatted)) passed, $2 failed"

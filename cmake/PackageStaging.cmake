@@ -11,7 +11,8 @@ foreach(file IN LISTS staged)
 endforeach()
 
 # The binaries are already stripped; drop the compiler's notes too, as Debian's own tools do.
-file(GLOB staged_binaries LIST_DIRECTORIES false "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/bin/*")
+file(GLOB staged_binaries LIST_DIRECTORIES false "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/bin/*"
+     "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/libexec/*/*")
 foreach(file IN LISTS staged_binaries)
   file(READ "${file}" magic LIMIT 4 HEX)
   if(magic STREQUAL "7f454c46")

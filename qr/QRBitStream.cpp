@@ -286,8 +286,8 @@ int32_t clsQRCode::MinimumDataBits(const Census& census, int32_t version)
 {
     // Sixths of a bit per byte: Numeric 10/3, Alphanumeric 11/2, Byte 8, or 13/2
     // for a byte that may be half of a Kanji character.
-    const int64_t sixths = int64_t{census.classes[0]} * (census.kanjiPair ? 39 : 48) +
-                           int64_t{census.classes[1]} * 20 + int64_t{census.classes[2]} * 33;
+    const int64_t sixths = int64_t{census.classes[0]} * (census.kanjiPair ? 39 : 48) + int64_t{census.classes[1]} * 20 +
+                           int64_t{census.classes[2]} * 33;
     if (sixths == 0) return 0;
     return 4 + GroupFor(version).k + 6 + static_cast<int32_t>(sixths / 6);
 }

@@ -16,10 +16,7 @@ struct QRBits {
         return {{(w[0] >> k) | (w[1] << (64 - k)), (w[1] >> k) | (w[2] << (64 - k)), w[2] >> k}};
     }
     // result[i] = this[i - k]: moves earlier modules up to i; light comes in at 0.
-    QRBits Up(int k) const
-    {
-        return {{w[0] << k, (w[1] << k) | (w[0] >> (64 - k)), (w[2] << k) | (w[1] >> (64 - k))}};
-    }
+    QRBits Up(int k) const { return {{w[0] << k, (w[1] << k) | (w[0] >> (64 - k)), (w[2] << k) | (w[1] >> (64 - k))}}; }
     QRBits operator&(const QRBits& o) const { return {{w[0] & o.w[0], w[1] & o.w[1], w[2] & o.w[2]}}; }
     QRBits operator|(const QRBits& o) const { return {{w[0] | o.w[0], w[1] | o.w[1], w[2] | o.w[2]}}; }
     QRBits operator^(const QRBits& o) const { return {{w[0] ^ o.w[0], w[1] ^ o.w[1], w[2] ^ o.w[2]}}; }

@@ -178,7 +178,8 @@ void QRLayout::PlanPlacement()
             if (both.Get(y)) {
                 const int32_t end = upward ? LastWith(both, y, false) : FirstWith(both, y, false);
                 const int32_t rows = (end - y) * step;
-                runs.push_back({bit, static_cast<uint8_t>(c), static_cast<uint8_t>(y), static_cast<uint8_t>(rows), upward});
+                runs.push_back(
+                    {bit, static_cast<uint8_t>(c), static_cast<uint8_t>(y), static_cast<uint8_t>(rows), upward});
                 bit = static_cast<uint16_t>(bit + 2 * rows);
                 y = end;
             } else if (any.Get(y)) {
@@ -260,8 +261,7 @@ void PlaceRunsPlain(const std::vector<QRLayout::Run>& runs, const uint8_t* messa
 }
 
 #ifdef VORLANE_HAVE_BMI2
-void PlaceRunsBmi2(const std::vector<QRLayout::Run>& runs, const uint8_t* message,
-                                           std::vector<QRBits>& columns)
+void PlaceRunsBmi2(const std::vector<QRLayout::Run>& runs, const uint8_t* message, std::vector<QRBits>& columns)
 {
     PlaceRuns<Bmi2Bits>(runs, message, columns);
 }

@@ -25,10 +25,10 @@ struct QRLayout {
     };
 
     int32_t version = 0;
-    int32_t n = 0;      // modules per side
-    int32_t stride = 0; // n + 3, the module buffer's row length
-    std::vector<QRBits> darkRows;  // dark function modules and version information
-    std::vector<QRBits> freeRows;  // modules that carry message bits
+    int32_t n = 0;                // modules per side
+    int32_t stride = 0;           // n + 3, the module buffer's row length
+    std::vector<QRBits> darkRows; // dark function modules and version information
+    std::vector<QRBits> freeRows; // modules that carry message bits
     std::vector<QRBits> freeColumns;
     std::vector<Run> runs;
     std::vector<Single> singles;

@@ -72,7 +72,8 @@ int32_t clsQRCode::BchRemainder(int32_t value, int32_t generator, int32_t topBit
     uint32_t v = static_cast<uint32_t>(value);
     for (int32_t i = 0; i < steps; ++i) {
         v <<= 1;
-        if (v & static_cast<uint32_t>(topBit)) v = (v ^ static_cast<uint32_t>(generator)) & static_cast<uint32_t>(topBit - 1);
+        if (v & static_cast<uint32_t>(topBit))
+            v = (v ^ static_cast<uint32_t>(generator)) & static_cast<uint32_t>(topBit - 1);
     }
     return static_cast<int32_t>(v);
 }
@@ -85,10 +86,7 @@ int32_t clsQRCode::FormatBits(int32_t level, int32_t mask)
     return ((d << 10) | BchRemainder(d, 0x537, 0x400, 10)) ^ 0x5412;
 }
 
-int32_t clsQRCode::VersionBits(int32_t version)
-{
-    return (version << 12) | BchRemainder(version, 0x1F25, 0x1000, 12);
-}
+int32_t clsQRCode::VersionBits(int32_t version) { return (version << 12) | BchRemainder(version, 0x1F25, 0x1000, 12); }
 
 int32_t clsQRCode::PenaltyScore(const QRSymbol& symbol)
 {

@@ -226,35 +226,14 @@ template <class T, int W, class Scaled>
     return score;
 }
 
+// N2 (2 x 2 blocks) on pairs of rows, four pairs at a time, and N4 (balance).
 template <int W>
-[[gnu::always_inline]] inline int32_t Score(const std::vector<QRBits>& rows, const std::vector<QRBits>& columns,
-                                            int32_t n)
+[[gnu::always_inline]] inline int32_t BlocksAndBalance(const std::vector<QRBits>& rows, int32_t n,
+                                                       const Line<Lanes, W>& pairs4)
 {
     using One = Line<uint64_t, W>;
     using Four = Line<Lanes, W>;
-    const QRBits pairBits = QRBits::First(n - 1);
-    const Four pairs4 = Four::From(pairBits);
     int32_t score = 0;
-
-    // N1 and N3 on every row and column, four lines at a time.
-    const int32_t lines = 2 * n;
-    auto line = [&](int32_t i) -> const QRBits& {
-        i = i < lines ? i : lines - 1;
-        return i < n ? rows[static_cast<size_t>(i)] : columns[static_cast<size_t>(i - n)];
-    };
-    for (int32_t i = 0; i < lines; i += 4) {
-        const QRBits &a = line(i), &b = line(i + 1), &c = line(i + 2), &e = line(i + 3);
-        Four d;
-        for (int k = 0; k < W; ++k) {
-            const uint64_t words[4] = {a.w[k], b.w[k], c.w[k], e.w[k]};
-            std::memcpy(&d.w[k], words, sizeof words);
-        }
-        const int lanes = lines - i < 4 ? lines - i : 4;
-        score += LineScore(d, pairs4, lanes,
-                           [&](int lane, int32_t at) { return ScaledPatterns(One::From(line(i + lane)), n, at); });
-    }
-
-    // N2 (2 x 2 blocks) on pairs of rows, four pairs at a time, and N4 (balance).
     auto row = [&](int32_t i) -> const QRBits& { return rows[static_cast<size_t>(i < n ? i : n - 1)]; };
     for (int32_t i = 0; i + 1 < n; i += 4) {
         Four r, next;
@@ -275,11 +254,42 @@ template <int W>
     return score;
 }
 
+// Balance first, then rules that only add: once the sum reaches limit the rest
+// cannot bring it below, so scoring stops there and returns what it has.
+template <int W>
+[[gnu::always_inline]] inline int32_t Score(const std::vector<QRBits>& rows, const std::vector<QRBits>& columns,
+                                            int32_t n, int32_t limit)
+{
+    using One = Line<uint64_t, W>;
+    using Four = Line<Lanes, W>;
+    const Four pairs4 = Four::From(QRBits::First(n - 1));
+    int32_t score = BlocksAndBalance<W>(rows, n, pairs4);
+
+    // N1 and N3 on every row and column, four lines at a time.
+    const int32_t lines = 2 * n;
+    auto line = [&](int32_t i) -> const QRBits& {
+        i = i < lines ? i : lines - 1;
+        return i < n ? rows[static_cast<size_t>(i)] : columns[static_cast<size_t>(i - n)];
+    };
+    for (int32_t i = 0; i < lines && score < limit; i += 4) {
+        const QRBits &a = line(i), &b = line(i + 1), &c = line(i + 2), &e = line(i + 3);
+        Four d;
+        for (int k = 0; k < W; ++k) {
+            const uint64_t words[4] = {a.w[k], b.w[k], c.w[k], e.w[k]};
+            std::memcpy(&d.w[k], words, sizeof words);
+        }
+        const int lanes = lines - i < 4 ? lines - i : 4;
+        score += LineScore(d, pairs4, lanes,
+                           [&](int lane, int32_t at) { return ScaledPatterns(One::From(line(i + lane)), n, at); });
+    }
+    return score;
+}
+
 } // namespace
 
 // With GCC, built for three instruction sets (x86-64-v3 with AVX2, popcount, plain), picked at load time.
 #if defined(__GNUC__) && !defined(__clang__)
-#define VORLANE_INSTRUCTION_CLONES [[gnu::target_clones("arch=x86-64-v3", "popcnt", "default")]]
+#define VORLANE_INSTRUCTION_CLONES [[gnu::target_clones("arch=x86-64-v4", "arch=x86-64-v3", "popcnt", "default")]]
 #else
 #define VORLANE_INSTRUCTION_CLONES
 #endif
@@ -311,9 +321,9 @@ VORLANE_INSTRUCTION_CLONES void TransposeBits(const std::vector<QRBits>& rows, s
 }
 
 VORLANE_INSTRUCTION_CLONES int32_t PenaltyFromBits(const std::vector<QRBits>& rows, const std::vector<QRBits>& cols,
-                                                   int32_t n)
+                                                   int32_t n, int32_t limit)
 {
-    if (n <= 64) return Score<1>(rows, cols, n);
-    if (n <= 128) return Score<2>(rows, cols, n);
-    return Score<3>(rows, cols, n);
+    if (n <= 64) return Score<1>(rows, cols, n, limit);
+    if (n <= 128) return Score<2>(rows, cols, n, limit);
+    return Score<3>(rows, cols, n, limit);
 }

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <mutex>
 
-
 #if defined(__GNUC__) && defined(__x86_64__)
 #include <immintrin.h>
 #define VORLANE_HAVE_AVX2 1
@@ -159,9 +158,10 @@ bool HasAvx2()
         const __m256i f =
             _mm256_xor_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(lanes + 32 * v)), rem[0][v]);
         const __m256i lo = _mm256_and_si256(f, nibble), hi = _mm256_and_si256(_mm256_srli_epi16(f, 4), nibble);
-        const __m256i lane = _mm256_add_epi8(_mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17,
-                                                              18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31),
-                                             _mm256_set1_epi8(static_cast<char>(32 * v)));
+        const __m256i lane =
+            _mm256_add_epi8(_mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+                                             21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31),
+                            _mm256_set1_epi8(static_cast<char>(32 * v)));
         const __m256i keep = _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(from)), lane);
         for (int32_t i = 0; i < e; ++i) {
             const __m256i product = _mm256_xor_si256(
@@ -399,7 +399,8 @@ int32_t clsQRCode::ChooseMask(const QRLayout& layout, const std::vector<QRBits>&
                 rows[static_cast<size_t>(c.y)].Set(c.x);
                 columns[static_cast<size_t>(c.x)].Set(c.y);
             }
-        const int32_t score = PenaltyFromBits(rows, columns, n);
+        // A mask is kept only below the best score so far: scoring may stop there.
+        const int32_t score = PenaltyFromBits(rows, columns, n, mask == 0 ? INT32_MAX : bestScore);
         if (mask == 0 || score < bestScore) {
             best = mask;
             bestScore = score;

@@ -61,14 +61,13 @@ public:
     // The whole pipeline. version 0 or > 40 picks the smallest fitting version,
     // < 0 gives none; level outside 1..4 means M; mask outside 0..7 means 0
     // (unless SetAutoMask chose automatic masks). None when the data does not fit.
-    std::optional<QRSymbol> EncodeSymbol(std::span<const uint8_t> data, int32_t version, int32_t level,
-                                         int32_t mask);
+    std::optional<QRSymbol> EncodeSymbol(std::span<const uint8_t> data, int32_t version, int32_t level, int32_t mask);
     // The same for count bytes from data; a count <= 0 is empty data.
     std::optional<QRSymbol> EncodeSymbol(const uint8_t* data, int32_t count, int32_t version, int32_t level,
                                          int32_t mask)
     {
-        return EncodeSymbol(std::span<const uint8_t>(data, count > 0 ? static_cast<size_t>(count) : 0), version,
-                            level, mask);
+        return EncodeSymbol(std::span<const uint8_t>(data, count > 0 ? static_cast<size_t>(count) : 0), version, level,
+                            mask);
     }
 
     // Version tables and arithmetic.

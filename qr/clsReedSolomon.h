@@ -19,8 +19,8 @@ public:
 
     // Builds g(x) = (x - b^c)(x - b^(c+1))...(x - b^(c+e-1)). A base of 0 takes
     // the remembered base, then the field's primitive element.
-    bool Init(int32_t dataLength, int32_t ecLength, std::shared_ptr<const clsFiniteField> field,
-              int32_t generatorBase, int32_t firstRoot);
+    bool Init(int32_t dataLength, int32_t ecLength, std::shared_ptr<const clsFiniteField> field, int32_t generatorBase,
+              int32_t firstRoot);
 
     // Writes the e check symbols of block[e .. e+k-1] into block[0 .. e-1].
     void Encode(int32_t* block) const;

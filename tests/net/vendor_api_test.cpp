@@ -216,6 +216,12 @@ TEST(VendorApiServer, StartUpRefusals)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(kDemoData);
     }
+    const QString array = dir.filePath("array.json");
+    {
+        QFile f(array);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[]");
+    }
     const QString fifo = dir.filePath("fifo");
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
     const QString oversize = dir.filePath("oversize.json");
@@ -247,6 +253,7 @@ TEST(VendorApiServer, StartUpRefusals)
         {"--listen", "127.0.0.1:0", "--data", dir.path()},
         {"--listen", "127.0.0.1:0", "--data", "/dev/zero"},
         {"--listen", "127.0.0.1:0", "--data", oversize},
+        {"--listen", "127.0.0.1:0", "--data", array},
         {"--listen", "127.0.0.1:0", "--data", dir.filePath("missing.json")},
         {"--listen", "127.0.0.1:0", "--data", good, "--cert", good},
     };
@@ -261,10 +268,26 @@ TEST(VendorApiServer, StartUpRefusals)
         const QByteArray err = p.readAllStandardError();
         EXPECT_EQ(err.count('\n'), 1) << args.join(' ').toStdString() << ": " << err.toStdString();
         EXPECT_TRUE(err.startsWith("vendor-api: ")) << err.toStdString();
+        EXPECT_FALSE(err.contains("no error")) << err.toStdString(); // the reason, not the parser's all-clear
         EXPECT_TRUE(p.readAllStandardOutput().isEmpty()) << args.join(' ').toStdString();
     }
     // The first server kept its port and still answers.
     EXPECT_TRUE(GoodClientAnswered(PortOf(first)));
+}
+
+TEST(VendorApiServer, HelpAndVersionPrintAndExit)
+{
+    const std::pair<QString, QByteArray> cases[] = {{"--help", "usage: vendor-api "},
+                                                    {"-h", "usage: vendor-api "},
+                                                    {"--version", QByteArray("vendor-api ") + kProgramVersion + "\n"},
+                                                    {"-V", QByteArray("vendor-api ") + kProgramVersion + "\n"}};
+    for (const auto& [option, printed] : cases) {
+        QProcess p;
+        p.start(VENDOR_API_PATH, {option});
+        ASSERT_TRUE(p.waitForFinished(10000)) << option.toStdString();
+        EXPECT_EQ(p.exitCode(), 0) << option.toStdString();
+        EXPECT_TRUE(p.readAllStandardOutput().startsWith(printed)) << option.toStdString();
+    }
 }
 
 TEST(VendorApiServer, ServesAnIpv6Literal)

@@ -35,7 +35,8 @@ TEST(BitStream, CharacterTables)
 {
     for (int b = 0; b < 256; ++b) {
         const bool digit = b >= '0' && b <= '9';
-        const bool alnum = digit || (b >= 'A' && b <= 'Z') || std::string(" $%*+-./:").find(static_cast<char>(b)) != std::string::npos;
+        const bool alnum =
+            digit || (b >= 'A' && b <= 'Z') || std::string(" $%*+-./:").find(static_cast<char>(b)) != std::string::npos;
         EXPECT_EQ(clsQRCode::CharacterClass(static_cast<uint8_t>(b)), digit ? 1 : alnum && b != 0 ? 2 : 0) << b;
     }
     EXPECT_EQ(clsQRCode::AlphanumericValue('7'), 7);
@@ -61,7 +62,10 @@ TEST(BitStream, SingleSegmentLengths)
     EXPECT_EQ(SizeOf(q, twenty, 27), 184);
     // Numeric and alphanumeric lengths follow the standard's formulas.
     for (int len = 1; len <= 40; ++len) {
-        EXPECT_EQ(SizeOf(q, std::string(static_cast<size_t>(len), '7')) - 4, 4 + 10 + 10 * (len / 3) + (len % 3 == 2 ? 7 : len % 3 == 1 ? 4 : 0));
+        EXPECT_EQ(SizeOf(q, std::string(static_cast<size_t>(len), '7')) - 4, 4 + 10 + 10 * (len / 3) +
+                                                                                 (len % 3 == 2   ? 7
+                                                                                  : len % 3 == 1 ? 4
+                                                                                                 : 0));
         EXPECT_EQ(SizeOf(q, std::string(static_cast<size_t>(len), 'Q')) - 4, 4 + 9 + 11 * (len / 2) + 6 * (len % 2));
     }
 }

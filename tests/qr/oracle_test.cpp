@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "clsQRCode.h"
 #include "Readers.h"
+#include "clsQRCode.h"
 #include "mdlFakeBarCode.h"
 
 namespace {
@@ -87,12 +87,12 @@ TEST(Oracle, DataCapacityMatchesQrcodegen)
             const std::vector<uint8_t> fits(ours.begin(), ours.end());
             std::vector<uint8_t> over = fits;
             over.push_back('k');
-            EXPECT_NO_THROW(qrcodegen::QrCode::encodeSegments({qrcodegen::QrSegment::makeBytes(fits)}, Ecc(level), v,
-                                                              v, 0, false))
+            EXPECT_NO_THROW(
+                qrcodegen::QrCode::encodeSegments({qrcodegen::QrSegment::makeBytes(fits)}, Ecc(level), v, v, 0, false))
                 << v << " " << level;
-            EXPECT_THROW(qrcodegen::QrCode::encodeSegments({qrcodegen::QrSegment::makeBytes(over)}, Ecc(level), v, v,
-                                                           0, false),
-                         qrcodegen::data_too_long)
+            EXPECT_THROW(
+                qrcodegen::QrCode::encodeSegments({qrcodegen::QrSegment::makeBytes(over)}, Ecc(level), v, v, 0, false),
+                qrcodegen::data_too_long)
                 << v << " " << level;
         }
 }
@@ -176,8 +176,10 @@ void ReadBack(const std::vector<Written>& symbols)
         ASSERT_TRUE(zxing.count(w.file)) << "ZXing did not read it";
         EXPECT_EQ(zxing[w.file].first, Hex(w.data));
         EXPECT_EQ(zxing[w.file].second, w.version);
-        const std::string zbar = Shell("zbarimg --nodbus --raw -q -Sdisable -Sqrcode.enable -Sbinary '" + w.file + "' 2>/dev/null");
-        EXPECT_TRUE(zbar == w.data || zbar == w.data + "\n") << "zbar read " << zbar.size() << " bytes for " << w.data.size() << ": " << Hex(zbar).substr(0, 60);
+        const std::string zbar =
+            Shell("zbarimg --nodbus --raw -q -Sdisable -Sqrcode.enable -Sbinary '" + w.file + "' 2>/dev/null");
+        EXPECT_TRUE(zbar == w.data || zbar == w.data + "\n")
+            << "zbar read " << zbar.size() << " bytes for " << w.data.size() << ": " << Hex(zbar).substr(0, 60);
     }
 }
 
@@ -235,7 +237,9 @@ TEST(Oracle, AutomaticMaskSymbolsDecode)
         const auto s = Encode(q, data, 0, EcQ, 0);
         ASSERT_TRUE(s);
         const std::string file = (dir.path() / ("m" + std::to_string(counter++) + ".png")).string();
-        ASSERT_TRUE(SymbolToPicture(*s).scaled((s->size + 8) * kScale, (s->size + 8) * kScale).save(QString::fromStdString(file)));
+        ASSERT_TRUE(SymbolToPicture(*s)
+                        .scaled((s->size + 8) * kScale, (s->size + 8) * kScale)
+                        .save(QString::fromStdString(file)));
         symbols.push_back({file, data, s->version});
     }
     ReadBack(symbols);

@@ -34,7 +34,8 @@ TEST(ReedSolomon, QrGeneratorPolynomials)
     // Every root alpha^0 .. alpha^(e-1) of g really is a root.
     for (int r = 0; r < 7; ++r) {
         int value = 0;
-        for (int i = 7; i >= 0; --i) value = field->Add(field->Multiply(value, field->Exp(r)), rs.GeneratorCoefficient(i));
+        for (int i = 7; i >= 0; --i)
+            value = field->Add(field->Multiply(value, field->Exp(r)), rs.GeneratorCoefficient(i));
         EXPECT_EQ(value, 0) << r;
     }
 }

@@ -24,9 +24,10 @@ TEST(Tables, SizesAndModuleCounts)
     // Remainder bits per the standard.
     for (int v = 1; v <= 40; ++v) {
         const int remainder = clsQRCode::RawDataModules(v) % 8;
-        const int expected = (v >= 2 && v <= 6) ? 7 : (v >= 14 && v <= 20) || (v >= 28 && v <= 34) ? 3
-                             : (v >= 21 && v <= 27)                                        ? 4
-                                                                                           : 0;
+        const int expected = (v >= 2 && v <= 6)                             ? 7
+                             : (v >= 14 && v <= 20) || (v >= 28 && v <= 34) ? 3
+                             : (v >= 21 && v <= 27)                         ? 4
+                                                                            : 0;
         EXPECT_EQ(remainder, expected) << v;
     }
 }

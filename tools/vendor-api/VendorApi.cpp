@@ -116,7 +116,9 @@ std::optional<VendorData> ParseVendorData(const std::string& json, std::string& 
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-        why = "the data is not a JSON object: " + error.errorString().toStdString();
+        why = error.error != QJsonParseError::NoError ? "the data is not JSON: " + error.errorString().toStdString() +
+                                                            " at byte " + std::to_string(error.offset)
+                                                      : std::string("the data is JSON but not an object");
         return std::nullopt;
     }
     VendorData data;

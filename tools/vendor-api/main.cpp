@@ -237,7 +237,10 @@ void RaiseDescriptorLimit()
     }
 }
 
+constexpr char kUsage[] = "usage: vendor-api [--listen HOST:PORT] [--cert FILE --key FILE] [--data FILE]";
+
 struct Options {
+    bool help = false, version = false; // print and exit
     std::string listen = "127.0.0.1:0";
     std::string cert, key;
     std::string dataPath = DefaultDataPath();
@@ -248,14 +251,17 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& why)
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help" || arg == "-V" || arg == "--version") {
+            (arg == "-h" || arg == "--help" ? o.help : o.version) = true;
+            return o;
+        }
         std::string* into = arg == "--listen" ? &o.listen
                             : arg == "--cert" ? &o.cert
                             : arg == "--key"  ? &o.key
                             : arg == "--data" ? &o.dataPath
                                               : nullptr;
         if (!into) {
-            why = "unknown argument " + arg +
-                  " (usage: vendor-api --listen HOST:PORT [--cert FILE --key FILE] [--data FILE])";
+            why = "unknown argument " + arg + " (" + kUsage + ")";
             return std::nullopt;
         }
         if (i + 1 >= argc) {
@@ -308,6 +314,10 @@ int main(int argc, char** argv)
     std::string why;
     const auto options = ParseArguments(argc, argv, why);
     if (!options) return Fail(why);
+    if (options->help || options->version) {
+        std::printf("%s\n", options->help ? kUsage : (std::string("vendor-api ") + kProgramVersion).c_str());
+        return 0;
+    }
     const auto address = ParseListen(options->listen);
     if (!address) return Fail("--listen takes HOST:PORT with a port from 0 to 65535, not " + options->listen);
     const auto data = LoadVendorData(options->dataPath, why);
