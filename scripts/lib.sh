@@ -27,3 +27,10 @@ vorlane_start_api() {
   cat "$out" >&2
   return 1
 }
+
+# vorlane_scratch: a scratch folder in $work, removed on exit together with the stand-in that vorlane_start_api began.
+vorlane_scratch() {
+  work=$(mktemp -d)
+  api_pid=""
+  trap '[ -n "$api_pid" ] && kill "$api_pid" 2>/dev/null; rm -rf "$work"' EXIT
+}

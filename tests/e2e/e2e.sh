@@ -9,13 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/lib.sh"
 bin=$(cd "$1" && pwd)
 export QT_QPA_PLATFORM=xcb # a real window, whatever the suite around runs on
-work=$(mktemp -d)
-api_pid=""
-cleanup() {
-  [ -n "$api_pid" ] && kill "$api_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+vorlane_scratch
 
 vorlane_cert "$work"
 vorlane_start_api "$work/api.out" "$bin/vendor-api" --cert "$work/cert.pem" --key "$work/key.pem"
@@ -25,13 +19,7 @@ mkdir -p "$work/app"
 cp "$bin/vorlane-qr" "$work/app/"
 
 cat >"$work/drive.sh" <<'DRIVE'
-#!/usr/bin/env bash
-set -euo pipefail
-work=$1
-. "$2/window.sh"
-log=$work/status.log
 window_start "$log" "$work/app/vorlane-qr"
-trap 'kill $app 2>/dev/null || true' EXIT
 window_wait_status "$log" "当前软件为最新版本,欢迎使用Vorlane软件.."
 window_find "$app"
 window_type "end to end"
@@ -47,10 +35,9 @@ sleep 0.3
 xdotool type --delay 10 " again"
 window_generate_and_save "$log" "$work/app"
 DRIVE
-chmod +x "$work/drive.sh"
 
 VORLANE_API_URL="$api_url" VORLANE_CA_FILE="$work/cert.pem" \
-  xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$work" "$here"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$here/xdrive.sh" "$work" "$work/drive.sh"
 
 # Yes to the exit question ends the program at once, even while the update check
 # waits for a server that never answers.

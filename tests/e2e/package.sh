@@ -8,13 +8,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/lib.sh"
 deb=$(realpath "$1")
-work=$(mktemp -d)
-api_pid=""
-cleanup() {
-  [ -n "$api_pid" ] && kill "$api_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+vorlane_scratch
 fail() { echo "package: $*"; exit 1; }
 
 root=$work/root
@@ -66,22 +60,15 @@ vorlane_start_api "$work/api.out" "$usr/bin/vendor-api" || fail "vendor-api did 
 ls -A "$usr/bin" >"$work/bin-before"
 mkdir -p "$work/home"
 cat >"$work/drive.sh" <<'DRIVE'
-#!/usr/bin/env bash
-set -euo pipefail
-work=$1
-. "$2/window.sh"
-log=$work/status.log
 window_start "$log" "$work/root/usr/bin/vorlane-qr"
-trap 'kill $app 2>/dev/null || true' EXIT
 window_find "$app"
 [[ "$title" == "Vorlane二维码生成器 V"* ]] || { echo "the window's title is '$title'"; exit 1; }
 window_wait_status "$log" "当前软件为最新版本,欢迎使用Vorlane软件.."
 window_type "from the package"
 window_generate_and_save "$log" "$HOME/Pictures"
 DRIVE
-chmod +x "$work/drive.sh"
 env -u XDG_CONFIG_HOME -u XDG_PICTURES_DIR HOME="$work/home" QT_QPA_PLATFORM=xcb VORLANE_API_URL="$api_url" \
-  xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$work" "$here" || fail "window"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$here/xdrive.sh" "$work" "$work/drive.sh" || fail "window"
 
 saved=$(ls "$work"/home/Pictures/HD*.jpg 2>/dev/null) || fail "no picture in the pictures folder"
 decoded=$(zbarimg --nodbus --raw -q -Sdisable -Sqrcode.enable "$saved" 2>/dev/null)
