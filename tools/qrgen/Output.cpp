@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "TextHelpers.h"
 #include "clsQRCode.h"
 
 namespace {
@@ -152,9 +153,9 @@ std::string Bmp(const QRSymbol& s, const PictureOptions& o)
 
 std::string Hex(const Colour& c)
 {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "#%02X%02X%02X", c.r, c.g, c.b);
-    return buf;
+    std::string out = "#";
+    for (uint8_t part : {c.r, c.g, c.b}) textutil::AppendHex(out, part);
+    return out;
 }
 
 std::string Opacity(const char* attribute, const Colour& c)
@@ -288,11 +289,9 @@ std::string Txt(const QRSymbol& s)
 std::string Codewords(const QRSymbol& s)
 {
     std::string out;
-    char hex[4];
     for (size_t i = 0; i < s.codewords.size(); ++i) {
-        std::snprintf(hex, sizeof hex, "%02X", s.codewords[i]);
         if (i) out += ' ';
-        out += hex;
+        textutil::AppendHex(out, s.codewords[i]);
     }
     return out + "\n";
 }
@@ -331,12 +330,8 @@ std::optional<Colour> ParseColour(std::string_view hex)
     if (hex.size() != 6 && hex.size() != 8) return std::nullopt;
     uint8_t v[4] = {0, 0, 0, 255};
     for (size_t i = 0; i < hex.size(); ++i) {
-        const char c = hex[i];
-        int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return std::nullopt;
+        const int d = textutil::HexValue(hex[i]);
+        if (d < 0) return std::nullopt;
         v[i / 2] = static_cast<uint8_t>(i % 2 ? v[i / 2] * 16 + d : d);
     }
     return Colour{v[0], v[1], v[2], v[3]};

@@ -14,6 +14,7 @@
 #include "Files.h"
 #include "Options.h"
 #include "Terminal.h"
+#include "TextHelpers.h"
 #include "qrgen_kinds.h"
 
 namespace {
@@ -35,12 +36,9 @@ std::optional<std::string> ParseHex(const std::string& hex)
     std::string out;
     int high = -1;
     for (char c : hex) {
-        int v;
-        if (c >= '0' && c <= '9') v = c - '0';
-        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-        else if (c == ' ' || c == ':' || c == '\n' || c == '\t') continue;
-        else return std::nullopt;
+        if (c == ' ' || c == ':' || c == '\n' || c == '\t') continue;
+        const int v = textutil::HexValue(c);
+        if (v < 0) return std::nullopt;
         if (high < 0) high = v;
         else {
             out.push_back(static_cast<char>(high * 16 + v));
