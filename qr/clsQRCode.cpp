@@ -428,7 +428,11 @@ void clsQRCode::BuildModules(QRSymbol& symbol, int32_t mask)
     symbol.size = n;
     symbol.stride = layout.stride;
     symbol.mask = mask;
-    symbol.modules.assign(static_cast<size_t>(layout.stride * layout.stride), 0);
+    // The rows' stores write every byte of rows 0 .. n-1 (their spare columns 0); the spare rows below are
+    // zeroed first, as the last row's stores may reach into them.
+    const size_t side = static_cast<size_t>(layout.stride);
+    symbol.modules.resize(side * side);
+    std::memset(symbol.modules.data() + static_cast<size_t>(n) * side, 0, (side - static_cast<size_t>(n)) * side);
     WriteRows(dataRows, n, symbol.modules.data());
     WriteFormat(symbol.modules.data(), n, symbol.level, mask);
 }
