@@ -325,8 +325,8 @@ TEST(QrgenCli, RefusesInputItCannotUse)
     const std::string empty = "qrgen: no input data\n";
     const std::pair<std::string, std::string> cases[] = {
         {kQrgen + " encode --file " + Quote(huge), tooLong},
-        {kQrgen + " -o /dev/null < " + Quote(huge), tooLong},
-        {"cat " + Quote(huge) + " | " + kQrgen + " -o /dev/null", tooLong},
+        {kQrgen + " -o " + Quote(out) + " < " + Quote(huge), tooLong},
+        {"cat " + Quote(huge) + " | " + kQrgen + " -o " + Quote(out), tooLong},
         {kQrgen + " " + std::string(7090, '7'), tooLong},
         {kQrgen + " text --text " + std::string(7090, '7'), tooLong},
         {"printf '' | " + kQrgen + " -o " + Quote(out), empty},
@@ -346,7 +346,7 @@ TEST(QrgenCli, RefusesInputItCannotUse)
         EXPECT_FALSE(fs::exists(out)) << command.substr(0, 80);
     }
     // The most digits any symbol holds still fit.
-    Shell(kQrgen + " -l L -o /dev/null " + std::string(7089, '7'), &status);
+    Shell(kQrgen + " -l L -o " + Quote(out) + " " + std::string(7089, '7'), &status);
     EXPECT_EQ(status, 0);
 }
 
@@ -421,6 +421,46 @@ TEST(QrgenCli, OutputIsWholeOrTheOldFileStays)
         EXPECT_EQ(Names(folder),
                   (std::vector<std::string>{"chain.png", "far.png", "keep.png", "link.png", "other", "taken.png"}));
         EXPECT_EQ(Names(other), std::vector<std::string>{"far.png"});
+    }
+
+    // A FIFO or device is written into where it is, never replaced by a file;
+    // a batch refuses to put a record into one. The device comes last: it needs mknod.
+    const fs::path nodes = folder / "nodes";
+    fs::create_directories(nodes / "batch");
+    const fs::path got = nodes / "got.png";
+    const bool device = Shell("mknod " + Quote(nodes / "null") + " c 1 3 && echo made") == "made\n";
+    struct Node {
+        std::string command;
+        fs::path node;
+        fs::file_type type;
+        std::string decoded; // what the reader got; empty: the command is refused
+    } nodeCases[] = {
+        {"mkfifo " + Quote(nodes / "fifo") + "; timeout 10 cat " + Quote(nodes / "fifo") + " > " + Quote(got) + " & " + kQrgen +
+             " -o " + Quote(nodes / "fifo") + " 'into a fifo'; s=$?; wait; exit $s",
+         nodes / "fifo", fs::file_type::fifo, "into a fifo"},
+        {kQrgen + " -o /dev/stdout 'to /dev/stdout' | cat > " + Quote(got), "", fs::file_type::none,
+         "to /dev/stdout"},
+        {"mkfifo " + Quote(nodes / "batch" / "1.png") + "; echo record | " + kQrgen + " batch --force -O " +
+             Quote(nodes / "batch"),
+         nodes / "batch" / "1.png", fs::file_type::fifo, ""},
+        {kQrgen + " -o " + Quote(nodes / "null") + " 'into a device'", nodes / "null", fs::file_type::character, ""},
+    };
+    for (const Node& n : nodeCases) {
+        if (n.node == nodes / "null" && !device) GTEST_SKIP() << "mknod is not allowed here";
+        fs::remove(got);
+        const std::string error = Shell("(" + n.command + ") 2>&1", &status);
+        const bool refused = n.decoded.empty() && n.type == fs::file_type::fifo;
+        EXPECT_EQ(status, refused ? 1 : 0) << n.command << "\n" << error;
+        if (refused) {
+            EXPECT_NE(error.find("1.png: not a regular file"), std::string::npos) << error;
+            EXPECT_EQ(Names(nodes / "batch"), std::vector<std::string>{"1.png"});
+        }
+        if (!n.node.empty()) {
+            EXPECT_EQ(fs::symlink_status(n.node).type(), n.type) << n.command;
+        }
+        if (!n.decoded.empty()) {
+            EXPECT_EQ(ZxingBytes(got), n.decoded) << n.command;
+        }
     }
 }
 

@@ -130,7 +130,31 @@ std::optional<std::string> FinalTarget(std::string path)
     return std::nullopt;
 }
 
+bool Special(const struct stat& st) { return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode); }
+
 } // namespace
+
+bool IsSpecialNode(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && Special(st);
+}
+
+std::optional<std::string> WriteIntoNode(const std::string& path, std::string_view bytes)
+{
+    // The node may be what standard output already is (/dev/stdout on a
+    // socket, which cannot be opened by name).
+    struct stat node {}, out {};
+    if (::stat(path.c_str(), &node) == 0 && ::fstat(STDOUT_FILENO, &out) == 0 && node.st_dev == out.st_dev &&
+        node.st_ino == out.st_ino && node.st_rdev == out.st_rdev)
+        return WriteFd(STDOUT_FILENO, bytes) ? std::nullopt : std::optional(Errno("cannot write " + path));
+    Fd fd{::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY)};
+    if (fd.fd < 0 || !WriteFd(fd.fd, bytes)) return Errno("cannot write " + path);
+    const int closing = fd.fd;
+    fd.fd = -1;
+    if (::close(closing) != 0) return Errno("cannot write " + path);
+    return std::nullopt;
+}
 
 std::optional<std::string> WriteWhole(const std::string& shown, std::string_view bytes, const WriteOptions& options)
 {
@@ -138,6 +162,10 @@ std::optional<std::string> WriteWhole(const std::string& shown, std::string_view
     const auto resolved = options.replace ? FinalTarget(shown) : std::optional<std::string>(shown);
     if (!resolved) return Errno("cannot write " + shown);
     const std::string& path = *resolved;
+    // A rename would put an ordinary file where a device or FIFO was.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && Special(existing))
+        return "cannot write " + shown + ": not a regular file";
     // A file that is replaced keeps its permission bits.
     mode_t mode = 0666 & ~g_umask;
     struct stat previous {};
@@ -161,6 +189,8 @@ std::optional<std::string> WriteWhole(const std::string& shown, std::string_view
     const int fd = out.fd;
     out.fd = -1;
     if (::close(fd) != 0 && !error) error = Errno("cannot write " + path);
+    if (!error && ::stat(path.c_str(), &existing) == 0 && Special(existing))
+        error = "cannot write " + shown + ": not a regular file";
     if (!error) {
         const int rc = options.replace ? ::rename(temp.c_str(), path.c_str()) : RenameNoReplace(temp, path);
         if (rc != 0) error = errno == EEXIST ? shown + " exists (--force replaces it)" : Errno("cannot write " + shown);

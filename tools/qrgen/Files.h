@@ -32,9 +32,18 @@ struct WriteOptions {
 // Writes to a temporary name in the same folder and renames it into place, so
 // the target is either the previous file or the whole new one. When replacing,
 // a symbolic link is written through (the temporary file goes beside the file
-// it names) and a replaced file keeps its permission bits. Returns the error
-// text, or nothing on success. Thread-safe.
+// it names) and a replaced file keeps its permission bits. A name that is a
+// device, FIFO or socket is refused, never replaced. Returns the error text,
+// or nothing on success. Thread-safe.
 std::optional<std::string> WriteWhole(const std::string& path, std::string_view bytes, const WriteOptions& options);
+
+// Whether path (links followed) exists and is neither a regular file nor a
+// folder: a device, FIFO or socket, such as /dev/null or /dev/stdout on a pipe.
+bool IsSpecialNode(const std::string& path);
+
+// Writes into such a node in place; it is opened, never created or renamed
+// over. Returns the error text, or nothing on success.
+std::optional<std::string> WriteIntoNode(const std::string& path, std::string_view bytes);
 
 // Writes everything to standard output.
 bool WriteStdout(std::string_view bytes);

@@ -111,6 +111,11 @@ int EncodeAndWrite(const Request& r, const std::string& payload)
     if (bytes.empty()) return Refuse("qrgen: cannot make the picture");
     if (r.output.empty() || r.output == "-")
         return WriteStdout(bytes) ? 0 : Refuse("qrgen: cannot write standard output");
+    // A device or FIFO is written into as it is; only a file can be replaced whole.
+    if (IsSpecialNode(r.output)) {
+        const auto error = WriteIntoNode(r.output, bytes);
+        return error ? Refuse("qrgen: " + *error) : 0;
+    }
     // The file is renamed into place whole; an interruption meanwhile waits until it is.
     sigset_t stop, previous;
     sigemptyset(&stop);
