@@ -214,18 +214,21 @@ TEST(QrgenCli, OptionsShapeTheSymbolAndTheFile)
 }
 
 // 11 bytes fill version 1 at level Q; the 12 bits of an ECI header push them into version 2.
-TEST(QrgenCli, EciHeaderTellsReadersTheBytesAreUtf8)
+// The header names UTF-8, or Shift JIS for --kanji, and readers show the text it means.
+TEST(QrgenCli, EciHeaderTellsReadersTheCharacterSet)
 {
     struct Case {
         const char* options;
         std::string text;
         uint32_t width;
         bool eci;
+        std::string shown = {}; // the text readers show, when the bytes are not UTF-8
     } cases[] = {
         {"", std::string(11, 'k'), 21 + 8, false},
         {"--eci", std::string(11, 'k'), 25 + 8, true},
         {"--eci", std::string(10, 'k'), 21 + 8, true},
         {"--eci -l L", "Grüße 世界", 21 + 8, true},
+        {"--kanji --eci", "\x8a\xbf\x8e\x9a", 21 + 8, true, "漢字"},
     };
     TempDir dir;
     const fs::path out = dir.path() / "eci.png";
@@ -238,8 +241,11 @@ TEST(QrgenCli, EciHeaderTellsReadersTheBytesAreUtf8)
         QImage(QString::fromStdString(out.string()))
             .scaled(c.width * 4, c.width * 4)
             .save(QString::fromStdString(big.string()));
-        EXPECT_NE(ZxingReport(big).find(c.eci ? "HasECI:     true" : "HasECI:     false"), std::string::npos)
-            << c.options;
+        const std::string report = ZxingReport(big);
+        EXPECT_NE(report.find(c.eci ? "HasECI:     true" : "HasECI:     false"), std::string::npos) << c.options;
+        EXPECT_NE(report.find("Text:       \"" + (c.shown.empty() ? c.text : c.shown) + "\"\n"), std::string::npos)
+            << c.options << "\n"
+            << report;
         EXPECT_EQ(ZxingBytes(big), c.text) << c.options;
     }
 }

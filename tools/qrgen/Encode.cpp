@@ -4,13 +4,14 @@
 
 namespace {
 constexpr int32_t kEciUtf8 = 26;
+constexpr int32_t kEciShiftJis = 20; // what --kanji reads the bytes as
 }
 
 std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view payload, const EncodeSettings& s)
 {
     encoder.SetKanjiMode(s.kanji);
     encoder.SetAutoMask(s.mask < 0);
-    encoder.SetEci(s.eci ? kEciUtf8 : -1);
+    encoder.SetEci(!s.eci ? -1 : s.kanji ? kEciShiftJis : kEciUtf8);
     const std::span bytes(reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
     // -v is the smallest version, as in qrencode. Capacity grows with the
     // version, so when the data does not fit it, the smallest that fits at all is larger.

@@ -52,7 +52,7 @@ void AddEncodeOptions(CLI::App* app, Request& r)
             return v == "auto" || (v.size() == 1 && v[0] >= '0' && v[0] <= '7') ? std::string() : "takes 0..7 or auto";
         });
     app->add_flag("--kanji", r.encode.kanji, "read Shift JIS pairs in Kanji mode");
-    app->add_flag("--eci", r.encode.eci, "begin with an ECI 26 header (the data is UTF-8)");
+    app->add_flag("--eci", r.encode.eci, "begin with an ECI header: 26 (UTF-8), or 20 (Shift JIS) with --kanji");
 }
 
 void AddPictureOptions(CLI::App* app, Request& r, bool withOutput)

@@ -11,7 +11,7 @@ struct EncodeSettings {
     int version = 0; // 0: the smallest that fits
     int mask = -1;   // -1: automatic selection
     bool kanji = false;
-    bool eci = false; // ECI 26 header (UTF-8)
+    bool eci = false; // ECI header: 26 (UTF-8), or 20 (Shift JIS) with kanji
 };
 
 struct BatchSettings {
