@@ -279,6 +279,7 @@ TEST(QrgenCli, TextFromTheArgumentsOrStandardInput)
         {"printf 'from standard input' | " + kQrgen + " -o " + Quote(out), "from standard input"},
         {"printf 'piped' | " + kQrgen + " encode -o " + Quote(out), "piped"},
         {kQrgen + " encode -o " + Quote(out) + " -- -dash", "-dash"},
+        {kQrgen + " -o " + Quote(out) + " -- -8", "-8"},
     };
     for (const Case& c : cases) {
         int status = -1;
@@ -308,13 +309,20 @@ TEST(QrgenCli, TextFromTheArgumentsOrStandardInput)
         for (const char* pattern : says)
             EXPECT_TRUE(std::regex_search(text, std::regex(pattern))) << pattern << "\n" << text;
     }
-    const std::string usage = Shell(kQrgen + " --size 0 hello 2>&1 >/dev/null", &status);
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(usage.rfind("qrgen: --size", 0), 0u) << usage;
-    EXPECT_NE(usage.find("\nusage: qrgen"), std::string::npos);
-    EXPECT_NE(usage.find("qrgen batch [--kind KIND] [--csv] [--name-column COLUMN] [--force] [--sync] [-j N] -O"),
-              std::string::npos)
-        << usage;
+    // A usage error: one line saying what is wrong, then the usage.
+    const std::pair<const char*, const char*> usageErrors[] = {
+        {"--size 0 hello", "qrgen: --size"},
+        {"-8", "qrgen: unknown option -8 (text that starts with '-' goes after --, as in qrgen -- -8)\n"},
+    };
+    for (const auto& [args, first] : usageErrors) {
+        const std::string usage = Shell(kQrgen + " " + args + " 2>&1 >/dev/null </dev/null", &status);
+        EXPECT_EQ(status, 2) << args;
+        EXPECT_EQ(usage.rfind(first, 0), 0u) << usage;
+        EXPECT_EQ(usage.find('\n'), usage.find("\nusage: qrgen")) << usage;
+        EXPECT_NE(usage.find("qrgen batch [--kind KIND] [--csv] [--name-column COLUMN] [--force] [--sync] [-j N] -O"),
+                  std::string::npos)
+            << usage;
+    }
 }
 
 // Anything over the most a symbol holds is refused from its size, without reading it;

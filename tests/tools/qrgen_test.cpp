@@ -55,7 +55,9 @@ TEST(Qrgen, ExitStatusAndFormats)
     EXPECT_EQ(Shell("printf abc | " + qrgen + " encode --format codewords").substr(0, 14), "40 36 16 26 30");
     EXPECT_EQ(Shell(qrgen + " encode --hex 616263 --format codewords").substr(0, 14), "40 36 16 26 30");
     for (const char* bad : {"encode --level X", "encode -v 41", "encode --mask 9", "encode --format gif",
-                            "encode --text a --hex 61", "encode --hex 6", "--frobnicate", "encode --text a b"}) {
+                            "encode --text a --hex 61", "encode --hex 6", "--frobnicate", "encode --text a b",
+                            // qrencode's -8 looks like a number; text that starts with '-' goes after --.
+                            "-8", "-t txt -8", "encode -3", "batch -O out -2", "-8 --"}) {
         Shell(qrgen + " " + bad + " </dev/null >/dev/null 2>&1", &status);
         EXPECT_EQ(status, 2) << bad;
     }

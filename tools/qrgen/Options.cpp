@@ -84,7 +84,7 @@ void AddPictureOptions(CLI::App* app, Request& r, bool withOutput)
         ->check(colour);
 }
 
-void AddEncodeCommand(CLI::App& app, Request& r)
+void AddEncodeCommand(CLI::App& app, Request& r, const CLI::Validator& notOption)
 {
     CLI::App* encode = app.add_subcommand("encode", "encode bytes as they are");
     AddEncodeOptions(encode, r);
@@ -92,7 +92,7 @@ void AddEncodeCommand(CLI::App& app, Request& r)
     auto* text = encode->add_option("--text", r.text, "the text to encode");
     auto* hex = encode->add_option("--hex", r.hex, "the bytes to encode, in hexadecimal");
     auto* file = encode->add_option("--file", r.file, "a file to encode (- for standard input)");
-    auto* positional = encode->add_option("TEXT", r.text, "the text to encode");
+    auto* positional = encode->add_option("TEXT", r.text, "the text to encode")->check(notOption);
     text->excludes(hex, file, positional);
     hex->excludes(file, positional);
     file->excludes(positional);
@@ -122,7 +122,7 @@ void AddKindCommand(CLI::App& app, Request& r, const KindInfo& kind)
     }
 }
 
-void AddBatchCommand(CLI::App& app, Request& r)
+void AddBatchCommand(CLI::App& app, Request& r, const CLI::Validator& notOption)
 {
     CLI::App* batch = app.add_subcommand("batch", "one symbol a line or CSV record, one file each");
     BatchSettings& b = r.batch;
@@ -136,7 +136,7 @@ void AddBatchCommand(CLI::App& app, Request& r)
     batch->add_flag("--force", b.force, "replace files that exist");
     batch->add_flag("--sync", b.sync, "flush every file to disk before naming it");
     batch->add_option("-j,--jobs", b.jobs, "threads (default: every core)")->check(CLI::Range(1, 1024));
-    batch->add_option("INPUT", b.input, "lines or CSV (default: standard input)");
+    batch->add_option("INPUT", b.input, "lines or CSV (default: standard input)")->check(notOption);
     AddEncodeOptions(batch, r);
     AddPictureOptions(batch, r, false);
 }
@@ -163,13 +163,13 @@ std::string NamedCommand(int argc, char** argv)
     return {};
 }
 
-void AddCommands(CLI::App& app, Request& r, const std::string& named)
+void AddCommands(CLI::App& app, Request& r, const std::string& named, const CLI::Validator& notOption)
 {
     const bool all = named == "*";
-    if (all || named == "encode") AddEncodeCommand(app, r);
+    if (all || named == "encode") AddEncodeCommand(app, r, notOption);
     for (const KindInfo& kind : KindList())
         if (all || named == kind.name) AddKindCommand(app, r, kind);
-    if (all || named == "batch") AddBatchCommand(app, r);
+    if (all || named == "batch") AddBatchCommand(app, r, notOption);
 }
 
 } // namespace
@@ -183,14 +183,34 @@ ParseOutcome ParseCommandLine(int argc, char** argv, Request& r)
     app.require_subcommand(0, 1);
     AddEncodeOptions(&app, r);
     AddPictureOptions(&app, r, true);
-    app.add_option("TEXT", r.text, "the text to encode (default: standard input)");
-    AddCommands(app, r, NamedCommand(argc, argv));
+    // CLI11 takes a word that looks like a negative number ("-8", qrencode's
+    // -8 flag) as text; text that starts with '-' counts only after "--".
+    std::set<std::string> afterDashes;
+    for (int i = 1, seen = 0; i < argc; ++i) {
+        if (seen) afterDashes.insert(argv[i]);
+        seen = seen || std::strcmp(argv[i], "--") == 0;
+    }
+    std::string strayOption;
+    const CLI::Validator notOption(
+        [&](std::string& v) {
+            if (v.size() > 1 && v[0] == '-' && !afterDashes.count(v) && strayOption.empty()) strayOption = v;
+            return std::string();
+        },
+        "", "not an option");
+    app.add_option("TEXT", r.text, "the text to encode (default: standard input)")->check(notOption);
+    AddCommands(app, r, NamedCommand(argc, argv), notOption);
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
         return {false, app.exit(e)};
     } catch (const CLI::ParseError& e) {
         std::cerr << "qrgen: " << e.what() << "\n" << kUsage;
+        return {false, 2};
+    }
+    if (!strayOption.empty()) {
+        std::cerr << "qrgen: unknown option " << strayOption << " (text that starts with '-' goes after --, as in qrgen -- "
+                  << strayOption << ")\n"
+                  << kUsage;
         return {false, 2};
     }
     for (const CLI::App* sub : app.get_subcommands()) r.command = sub->get_name();
