@@ -498,18 +498,24 @@ TEST(QrgenCli, ServerTextsCannotDriveTheTerminal)
     struct Case {
         const char* msg;   // as the JSON reply writes it
         const char* shown; // what qrgen prints
+        bool payload = false; // the account's payload (info) under --payload, not a refusal (msg)
     } cases[] = {
         {R"(\u001b]0;owned\u0007\u001b[2Jgone)", R"(\x1b]0;owned\x07\x1b[2Jgone)"},
         {R"(a\u009b31mb\u007fc\r\nd)", R"(a\u009b31mb\x7fc\x0d\x0ad)"},
         {"未找到该公众号", "未找到该公众号"},
+        {R"(http://weixin.qq.com/r/\u001b]0;owned\u0007x)", R"(http://weixin.qq.com/r/\x1b]0;owned\x07x)", true},
     };
     for (const Case& c : cases) {
-        RawHttpServer server(HttpReply(200, "application/json", QByteArray(R"({"result":0,"msg":")") + c.msg + "\"}"));
+        RawHttpServer server(HttpReply(200, "application/json",
+                                       QByteArray(c.payload ? R"({"result":1,"info":")" : R"({"result":0,"msg":")") +
+                                           c.msg + "\"}"));
+        QStringList args = {"wechat", "--account", "x"};
+        if (c.payload) args << "--payload";
         int status = -1;
-        const std::string out = RunServed(QString::fromStdString(kQrgen), {"wechat", "--account", "x"},
-                                          {"VORLANE_API_URL=" + server.Url("")}, &status);
+        const std::string out =
+            RunServed(QString::fromStdString(kQrgen), args, {"VORLANE_API_URL=" + server.Url("")}, &status);
         EXPECT_EQ(out, std::string(c.shown) + "\n") << c.msg;
-        EXPECT_EQ(status, 1);
+        EXPECT_EQ(status, c.payload ? 0 : 1);
     }
 }
 

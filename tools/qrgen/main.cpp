@@ -75,8 +75,9 @@ std::optional<int> KindPayload(const Request& r, std::string& payload)
         payload = found.text;
     }
     if (!r.printPayload) return std::nullopt;
-    // A payload from the network is shown escaped on a terminal, given as is to a pipe.
-    const std::string shown = ::isatty(STDOUT_FILENO) ? EscapeControls(payload) : payload;
+    // A payload from the network is shown escaped wherever it goes: a pipe
+    // often ends at a terminal too.
+    const std::string shown = FindKind(r.command)->lookup ? EscapeControls(payload) : payload;
     WriteStdout(shown + "\n");
     return 0;
 }
