@@ -353,6 +353,8 @@ TEST(QrgenCli, RefusesInputItCannotUse)
          "qrgen: cannot read " + dir.path().string() + ": Is a directory\n"},
         {kQrgen + " batch -O " + Quote(out) + " " + Quote(dir.path() / "nosuch"),
          "qrgen: cannot read " + (dir.path() / "nosuch").string() + ": No such file or directory\n"},
+        // A payload that cannot be printed is a failure too (the shell opens the device, qrgen only writes).
+        {"{ " + kQrgen + " wifi --ssid a --password b --payload >/dev/full; }", "qrgen: cannot write standard output\n"},
     };
     for (const auto& [command, refusal] : cases) {
         EXPECT_EQ(Shell(command + " 2>&1 >/dev/null", &status), refusal) << command.substr(0, 80);

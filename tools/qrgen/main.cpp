@@ -78,8 +78,7 @@ std::optional<int> KindPayload(const Request& r, std::string& payload)
     // A payload from the network is shown escaped wherever it goes: a pipe
     // often ends at a terminal too.
     const std::string shown = FindKind(r.command)->lookup ? EscapeControls(payload) : payload;
-    WriteStdout(shown + "\n");
-    return 0;
+    return WriteStdout(shown + "\n") ? 0 : Refuse("qrgen: cannot write standard output");
 }
 
 // The bytes to encode: the text, the hex bytes, a file or standard input, or a kind's payload.
