@@ -538,6 +538,8 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
                            "zhou,周九,133,\n");
     dir.Write("same.csv", "text\nsame\nother\nsame\nsame\n");
     dir.Write("wifi.csv", "ssid,password,security\nhome,secret,WPA\nopen,,none\nbad,x,WPA3\n");
+    // As a spreadsheet saves it: a byte order mark, capitals, spaces after the commas.
+    dir.Write("spaced.csv", "\xEF\xBB\xBFName, Tel , File\n张三,138,zhang\n");
     const std::string tooLong = "the data does not fit version 40 at level Q";
     struct Case {
         std::string options, input;
@@ -570,6 +572,7 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
          1,
          {{"1.png", "WIFI:S:home;T:WPA;P:secret;"}, {"2.png", "WIFI:S:open;T:nopass;"}},
          {"qrgen: line 4: --security takes WPA, WEP or none"}},
+        {"--kind card --name-column file", "spaced.csv", 0, {{"zhang.png", "MECARD:N:张三;TEL:138;"}}, {}},
     };
     for (const Case& c : cases) {
         const fs::path out = folder / ("out-" + c.input);

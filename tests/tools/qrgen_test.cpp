@@ -78,6 +78,8 @@ TEST(Qrgen, EveryKindPrintsOrEncodesItsPayload)
         {"wifi --ssid home --password 'p;w'", "WIFI:S:home;T:WPA;P:p\\;w;"},
         {"wifi --ssid home --security none", "WIFI:S:home;T:nopass;"},
         {"wifi --ssid home --password x --security WEP", "WIFI:S:home;T:WEP;P:x;"},
+        {"wifi --ssid home --password x --security wpa", "WIFI:S:home;T:WPA;P:x;"},
+        {"wifi --ssid home --security None", "WIFI:S:home;T:nopass;"},
         {"phone --number 110", "tel:110"},
         {"email --address a@b.c", "mailto:a@b.c"},
         {"app --package com.example", "market://details?id=com.example"},

@@ -83,6 +83,15 @@ std::vector<Row> CsvRows(const std::string& text)
     return std::move(state.rows);
 }
 
+std::string HeaderName(const std::string& cell)
+{
+    const size_t first = cell.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    std::string name = cell.substr(first, cell.find_last_not_of(" \t") - first + 1);
+    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return name;
+}
+
 } // namespace
 
 BatchInput SplitLines(const std::string& text)
@@ -108,14 +117,18 @@ BatchInput ParseCsv(const std::string& text, const std::vector<std::string>& fie
         input.fatal = "the CSV input has no readable header row";
         return input;
     }
-    const std::vector<std::string>& header = rows[0].cells;
-    for (const std::string& column : header)
-        if (column != nameColumn && std::find(fields.begin(), fields.end(), column) == fields.end()) {
-            input.fatal = "unknown CSV column '" + column + "' (this kind has: ";
+    // Header names are matched without surrounding spaces and in any case
+    // ("Name, Tel" as a spreadsheet writes it); the values are kept as they are.
+    std::vector<std::string> header;
+    for (const std::string& column : rows[0].cells) header.push_back(HeaderName(column));
+    const std::string nameKey = HeaderName(nameColumn);
+    for (size_t c = 0; c < header.size(); ++c)
+        if (header[c] != nameKey && std::find(fields.begin(), fields.end(), header[c]) == fields.end()) {
+            input.fatal = "unknown CSV column '" + rows[0].cells[c] + "' (this kind has: ";
             for (const std::string& f : fields) input.fatal += f + (&f == &fields.back() ? ")" : ",");
             return input;
         }
-    if (!nameColumn.empty() && std::find(header.begin(), header.end(), nameColumn) == header.end()) {
+    if (!nameColumn.empty() && std::find(header.begin(), header.end(), nameKey) == header.end()) {
         input.fatal = "the CSV header has no column '" + nameColumn + "'";
         return input;
     }
@@ -125,7 +138,7 @@ BatchInput ParseCsv(const std::string& text, const std::vector<std::string>& fie
             record.error = "bad CSV row: " + std::to_string(rows[r].cells.size()) + " fields, the header has " +
                            std::to_string(header.size());
         for (size_t c = 0; record.error.empty() && c < header.size(); ++c) {
-            if (header[c] == nameColumn) record.name = rows[r].cells[c];
+            if (header[c] == nameKey) record.name = rows[r].cells[c];
             if (std::find(fields.begin(), fields.end(), header[c]) != fields.end() && !rows[r].cells[c].empty())
                 record.fields[header[c]] = rows[r].cells[c];
         }

@@ -84,9 +84,11 @@ KindResult BuildKindPayload(const std::string& kind, const std::map<std::string,
         known.insert("security");
         const auto it = fields.find("security");
         if (it != fields.end()) {
-            if (it->second == "WPA") in.security = WifiSecurity::WpaWpa2;
-            else if (it->second == "WEP") in.security = WifiSecurity::Wep;
-            else if (it->second == "none") in.security = WifiSecurity::None;
+            std::string value = it->second; // in any case, as -l and -t are
+            for (char& c : value) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+            if (value == "WPA") in.security = WifiSecurity::WpaWpa2;
+            else if (value == "WEP") in.security = WifiSecurity::Wep;
+            else if (value == "NONE") in.security = WifiSecurity::None;
             else return {KindStatus::Usage, {}, "--security takes WPA, WEP or none"};
         }
     }
