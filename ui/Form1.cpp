@@ -289,8 +289,7 @@ void Form1::Command2_Click()
         SetStatus(QStringLiteral("请先生成二维码后在进行保存!"));
         return;
     }
-    const QString name =
-        QStringLiteral("HD") + services_.Now().toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".jpg");
+    const QString stamp = QStringLiteral("HD") + services_.Now().toString(QStringLiteral("yyyyMMddHHmmss"));
     QString dir = services_.ProgramDir();
     // An installed program's folder belongs to the package manager, even when writable (root, an unpacked
     // package): use the pictures folder, as for a read-only folder.
@@ -299,6 +298,10 @@ void Form1::Command2_Click()
         dir = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
         QDir().mkpath(dir);
     }
+    // A second save within the same second gets a suffix instead of replacing the picture just saved.
+    QString name = stamp + QStringLiteral(".jpg");
+    for (int n = 2; QFileInfo::exists(QDir(dir).absoluteFilePath(name)); ++n)
+        name = stamp + QLatin1Char('_') + QString::number(n) + QStringLiteral(".jpg");
     const QString path = QDir(dir).absoluteFilePath(name);
     savedPath_ = path;
     const bool saved = SaveWhole(ComposeExport(), path);

@@ -95,10 +95,16 @@ TEST_F(CommandsTest, SaveWritesARealJpegBesideTheProgram)
     EXPECT_EQ(saved.size(), QSize(667, 667));
     EXPECT_EQ(ZbarFile(path), "saved payload");
     EXPECT_EQ(Shell("ZXingReader -bytes '" + path.toStdString() + "'"), "saved payload");
-    // A second save in the same second replaces the file.
-    Generate("second");
-    form->Command2->click();
-    EXPECT_EQ(ZbarFile(path), "second");
+    // Saves within the same second keep every picture: the later ones get a suffix.
+    for (const char* text : {"second", "third"}) {
+        Generate(text);
+        form->Command2->click();
+    }
+    EXPECT_EQ(ZbarFile(path), "saved payload");
+    EXPECT_EQ(ZbarFile(programDir.filePath("HD20260203090507_2.jpg")), "second");
+    EXPECT_EQ(ZbarFile(programDir.filePath("HD20260203090507_3.jpg")), "third");
+    ASSERT_EQ(services.boxes.size(), 3u);
+    EXPECT_EQ(services.boxes[2].text, "二维码图片已保存在当前目录下!名称:HD20260203090507_3.jpg");
 }
 
 TEST_F(CommandsTest, ReadOnlyOrInstalledProgramDirectoryFallsBackToPictures)
@@ -174,7 +180,9 @@ TEST_F(CommandsTest, AFailedSaveLeavesThePreviousFileWhole)
         QTest::mouseClick(form->Command2, Qt::LeftButton);
     }
     ASSERT_EQ(services.boxes.size(), 2u);
-    EXPECT_EQ(services.boxes[1].text, "二维码图片保存失败!路径:" + path);
+    const QString second = programDir.filePath("HD20260203090507_2.jpg"); // the same second: a name of its own
+    EXPECT_EQ(services.boxes[1].text, "二维码图片保存失败!路径:" + second);
+    EXPECT_FALSE(QFile::exists(second));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), before);
     EXPECT_EQ(ZbarFile(path), "first, saved whole");
