@@ -354,7 +354,8 @@ TEST(QrgenCli, RefusesInputItCannotUse)
         {kQrgen + " batch -O " + Quote(out) + " " + Quote(dir.path() / "nosuch"),
          "qrgen: cannot read " + (dir.path() / "nosuch").string() + ": No such file or directory\n"},
         // A payload that cannot be printed is a failure too (the shell opens the device, qrgen only writes).
-        {"{ " + kQrgen + " wifi --ssid a --password b --payload >/dev/full; }", "qrgen: cannot write standard output\n"},
+        {"{ " + kQrgen + " wifi --ssid a --password b --payload >/dev/full; }",
+         "qrgen: cannot write standard output\n"},
     };
     for (const auto& [command, refusal] : cases) {
         EXPECT_EQ(Shell(command + " 2>&1 >/dev/null", &status), refusal) << command.substr(0, 80);
@@ -451,11 +452,10 @@ TEST(QrgenCli, OutputIsWholeOrTheOldFileStays)
         fs::file_type type;
         std::string decoded; // what the reader got; empty: the command is refused
     } nodeCases[] = {
-        {"mkfifo " + Quote(nodes / "fifo") + "; timeout 10 cat " + Quote(nodes / "fifo") + " > " + Quote(got) + " & " + kQrgen +
-             " -o " + Quote(nodes / "fifo") + " 'into a fifo'; s=$?; wait; exit $s",
+        {"mkfifo " + Quote(nodes / "fifo") + "; timeout 10 cat " + Quote(nodes / "fifo") + " > " + Quote(got) + " & " +
+             kQrgen + " -o " + Quote(nodes / "fifo") + " 'into a fifo'; s=$?; wait; exit $s",
          nodes / "fifo", fs::file_type::fifo, "into a fifo"},
-        {kQrgen + " -o /dev/stdout 'to /dev/stdout' | cat > " + Quote(got), "", fs::file_type::none,
-         "to /dev/stdout"},
+        {kQrgen + " -o /dev/stdout 'to /dev/stdout' | cat > " + Quote(got), "", fs::file_type::none, "to /dev/stdout"},
         {"mkfifo " + Quote(nodes / "batch" / "1.png") + "; echo record | " + kQrgen + " batch --force -O " +
              Quote(nodes / "batch"),
          nodes / "batch" / "1.png", fs::file_type::fifo, ""},
@@ -498,8 +498,8 @@ std::string RunServed(const QString& command, const QStringList& args, const QSt
 TEST(QrgenCli, ServerTextsCannotDriveTheTerminal)
 {
     struct Case {
-        const char* msg;   // as the JSON reply writes it
-        const char* shown; // what qrgen prints
+        const char* msg;      // as the JSON reply writes it
+        const char* shown;    // what qrgen prints
         bool payload = false; // the account's payload (info) under --payload, not a refusal (msg)
     } cases[] = {
         {R"(\u001b]0;owned\u0007\u001b[2Jgone)", R"(\x1b]0;owned\x07\x1b[2Jgone)"},
@@ -508,9 +508,9 @@ TEST(QrgenCli, ServerTextsCannotDriveTheTerminal)
         {R"(http://weixin.qq.com/r/\u001b]0;owned\u0007x)", R"(http://weixin.qq.com/r/\x1b]0;owned\x07x)", true},
     };
     for (const Case& c : cases) {
-        RawHttpServer server(HttpReply(200, "application/json",
-                                       QByteArray(c.payload ? R"({"result":1,"info":")" : R"({"result":0,"msg":")") +
-                                           c.msg + "\"}"));
+        RawHttpServer server(
+            HttpReply(200, "application/json",
+                      QByteArray(c.payload ? R"({"result":1,"info":")" : R"({"result":0,"msg":")") + c.msg + "\"}"));
         QStringList args = {"wechat", "--account", "x"};
         if (c.payload) args << "--payload";
         int status = -1;

@@ -5,7 +5,7 @@
 namespace {
 constexpr int32_t kEciUtf8 = 26;
 constexpr int32_t kEciShiftJis = 20; // what --kanji reads the bytes as
-}
+} // namespace
 
 std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view payload, const EncodeSettings& s)
 {

@@ -144,7 +144,8 @@ std::optional<std::string> WriteIntoNode(const std::string& path, std::string_vi
 {
     // The node may be what standard output already is (/dev/stdout on a
     // socket, which cannot be opened by name).
-    struct stat node {}, out {};
+    struct stat node {
+    }, out{};
     if (::stat(path.c_str(), &node) == 0 && ::fstat(STDOUT_FILENO, &out) == 0 && node.st_dev == out.st_dev &&
         node.st_ino == out.st_ino && node.st_rdev == out.st_rdev)
         return WriteFd(STDOUT_FILENO, bytes) ? std::nullopt : std::optional(Errno("cannot write " + path));

@@ -208,8 +208,8 @@ ParseOutcome ParseCommandLine(int argc, char** argv, Request& r)
         return {false, 2};
     }
     if (!strayOption.empty()) {
-        std::cerr << "qrgen: unknown option " << strayOption << " (text that starts with '-' goes after --, as in qrgen -- "
-                  << strayOption << ")\n"
+        std::cerr << "qrgen: unknown option " << strayOption
+                  << " (text that starts with '-' goes after --, as in qrgen -- " << strayOption << ")\n"
                   << kUsage;
         return {false, 2};
     }
