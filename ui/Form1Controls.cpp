@@ -101,7 +101,7 @@ constexpr Field kWeChatFields[] = {
 // clang-format on
 
 // The command buttons, left to right and top to bottom.
-struct ButtonSpec {
+struct ButtonRow {
     QPushButton* Form1::*button;
     const char* name;
     const char* caption;
@@ -109,7 +109,7 @@ struct ButtonSpec {
     void (Form1::*click)();
 };
 
-const ButtonSpec kButtons[] = {
+const ButtonRow kButtons[] = {
     {&Form1::Command4, "Command4", "嵌入LOGO", 7560, 4680, 3735, 615, &Form1::Command4_Click},
     {&Form1::Command1, "Command1", "生成二维码", 7560, 5400, 3735, 615, &Form1::Command1_Click},
     {&Form1::Command3, "Command3", "复制", 7560, 6120, 1815, 615, &Form1::Command3_Click},
@@ -263,14 +263,14 @@ void Form1::BuildPreviewAndButtons(QWidget* client)
     Label2->setGeometry(Twips(0, 1920, 3660, 195));
     ShowCanvas();
 
-    for (const ButtonSpec& spec : kButtons) {
-        QPushButton*& b = this->*spec.button;
-        b = new QPushButton(QString::fromUtf8(spec.caption), client);
-        b->setObjectName(QString::fromLatin1(spec.name));
+    for (const ButtonRow& row : kButtons) {
+        QPushButton*& b = this->*row.button;
+        b = new QPushButton(QString::fromUtf8(row.caption), client);
+        b->setObjectName(QString::fromLatin1(row.name));
         b->setFont(MakeFont(Tahoma));
-        b->setGeometry(Twips(spec.left, spec.top, spec.width, spec.height));
+        b->setGeometry(Twips(row.left, row.top, row.width, row.height));
         b->setEnabled(false);
-        connect(b, &QPushButton::clicked, this, spec.click);
+        connect(b, &QPushButton::clicked, this, row.click);
     }
 }
 
