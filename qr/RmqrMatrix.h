@@ -1,17 +1,18 @@
 #pragma once
-// The modules of an rMQR symbol: function patterns, placement of the codewords, the one data mask and the two
-// copies of the format information.
+// The modules of an rMQR symbol: its function patterns and format information, the codewords placed in the
+// zigzag shared by the QR family, and its one data mask.
 #include <cstdint>
-#include <span>
 
-// Marks the function modules of size `index` in a zeroed buffer of height rows of `stride` bytes: 1 dark, 2 light
-// or reserved for format information; free modules stay 0.
-void DrawRmqrFunctionPatterns(uint8_t* cells, int32_t stride, int32_t index);
+#include "FunctionPatterns.h"
+#include "QRSymbol.h"
 
-// The whole symbol into a zeroed buffer (1 dark, 0 light): codewords are the interleaved data and check codewords,
-// all of them (the size's total).
-void BuildRmqrModules(uint8_t* cells, int32_t stride, int32_t index, int32_t levelIndex,
-                      std::span<const uint8_t> codewords);
+// Finder, sub-finder, corner finders, timing, alignment columns and both copies of the format word of a size
+// (index 0 ... 31) and level (M or H); the format does not depend on the data, as rMQR has one mask.
+FunctionMap RmqrFunctionMap(int32_t index, EcLevel level);
 
-// The data mask: rMQR has a single one, QR Code's pattern 4.
-constexpr bool RmqrMaskBit(int32_t x, int32_t y) { return (y / 2 + x / 3) % 2 == 0; }
+// Fills symbol's modules, width, height and stride from its codewords (interleaved data and check codewords, the
+// size's total) and level.
+void BuildRmqrModules(QRSymbol& symbol, int32_t index);
+
+// rMQR's only mask is QR's pattern 4: (y / 2 + x / 3) mod 2 = 0.
+inline constexpr int32_t kRmqrMaskPattern = 4;

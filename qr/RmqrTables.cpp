@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "clsQRCode.h"
+#include "QRTables.h"
 
 namespace {
 
@@ -40,10 +40,11 @@ constexpr uint32_t kSubFinderSideMask = 0x20A7B;
 
 const RmqrSize& RmqrSizeAt(int32_t index) { return kSizes[static_cast<size_t>(index)]; }
 
-int32_t RmqrDataCodewords(int32_t index, int32_t levelIndex)
+int32_t RmqrDataCodewords(int32_t index, EcLevel level)
 {
     const RmqrSize& s = RmqrSizeAt(index);
-    return s.totalCodewords - s.blocks[levelIndex] * s.ecPerBlock[levelIndex];
+    const int32_t l = RmqrLevelIndex(level);
+    return s.totalCodewords - s.blocks[l] * s.ecPerBlock[l];
 }
 
 std::span<const uint8_t> RmqrAlignmentColumns(int32_t width)
@@ -86,9 +87,9 @@ const std::array<uint8_t, kRmqrSizes>& RmqrSizesBySmallestArea()
     return order;
 }
 
-uint32_t RmqrFormatBits(int32_t levelIndex, int32_t index, bool finderSide)
+uint32_t RmqrFormatBits(EcLevel level, int32_t index, bool finderSide)
 {
     // The check bits are the BCH code of QR Code's version information, so its word serves as it is.
-    const uint32_t word = static_cast<uint32_t>(clsQRCode::VersionBits((levelIndex << 5) | index));
+    const uint32_t word = static_cast<uint32_t>(qrtable::VersionBits((RmqrLevelIndex(level) << 5) | index));
     return word ^ (finderSide ? kFinderSideMask : kSubFinderSideMask);
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "QRSymbol.h"
+
 struct RmqrSize {
     uint8_t height;
     uint8_t width;
@@ -26,8 +28,10 @@ inline constexpr int32_t kRmqrQuietZone = 2;
 
 const RmqrSize& RmqrSizeAt(int32_t index);
 
-// Index 0 is level M, 1 is H: the only two levels rMQR has.
-int32_t RmqrDataCodewords(int32_t index, int32_t levelIndex);
+// The per-level tables' index: 0 for M, 1 for H, the only two levels rMQR has.
+constexpr int32_t RmqrLevelIndex(EcLevel level) { return level == EcLevel::H ? 1 : 0; }
+
+int32_t RmqrDataCodewords(int32_t index, EcLevel level);
 
 // Columns of the alignment patterns' centres for a symbol width (none for width 27).
 std::span<const uint8_t> RmqrAlignmentColumns(int32_t width);
@@ -41,4 +45,4 @@ const std::array<uint8_t, kRmqrSizes>& RmqrSizesBySmallestArea();
 
 // The 18-bit format word (level bit, five size bits, twelve BCH check bits) as written beside the finder
 // (finderSide) or beside the sub-finder: each side has its own mask.
-uint32_t RmqrFormatBits(int32_t levelIndex, int32_t index, bool finderSide);
+uint32_t RmqrFormatBits(EcLevel level, int32_t index, bool finderSide);
