@@ -5,7 +5,7 @@
 #include <QPainter>
 
 #include "clsQRCode.h"
-#include "mdlFakeBarCode.h"
+#include "SymbolPicture.h"
 
 PayloadEncoder::PayloadEncoder() = default;
 PayloadEncoder::~PayloadEncoder() = default;

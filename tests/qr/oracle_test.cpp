@@ -16,7 +16,7 @@
 
 #include "Readers.h"
 #include "clsQRCode.h"
-#include "mdlFakeBarCode.h"
+#include "SymbolPicture.h"
 
 namespace {
 

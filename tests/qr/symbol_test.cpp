@@ -103,7 +103,7 @@ TEST(Symbol, VersionChoiceAndCapacityLimits)
     // Level out of range means M; mask out of range means 0.
     for (int level : {0, 5, -1}) {
         const auto s = Encode(q, "abc", 0, level);
-        EXPECT_EQ(s->level, EcM);
+        EXPECT_EQ(s->level, EcLevel::M);
         EXPECT_EQ(Rows(*s), Rows(*Encode(q, "abc", 0, EcM)));
     }
     for (int mask : {8, -1, -100, 123456}) EXPECT_EQ(Rows(*Encode(q, "abc", 0, EcQ, mask)), Rows(*Encode(q, "abc")));
