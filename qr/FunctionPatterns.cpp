@@ -6,69 +6,84 @@
 
 namespace {
 
-// bits with bit 0 at module x of a row; bits below module 0 fall off.
-QRBits Placed(uint64_t bits, int32_t x)
-{
-    QRBits b;
-    if (x < 0) {
-        if (x <= -64) return b;
-        bits >>= -x;
-        x = 0;
-    }
-    const int32_t w = x >> 6, shift = x & 63;
-    if (w > 2) return b;
-    b.w[w] = bits << shift;
-    if (shift && w < 2) b.w[w + 1] = bits >> (64 - shift);
-    return b;
-}
-
-constexpr uint8_t kFinder[7] = {0x7F, 0x41, 0x5D, 0x5D, 0x5D, 0x41, 0x7F};
-constexpr uint8_t kAlignment[5] = {0x1F, 0x11, 0x15, 0x11, 0x1F};
+// The finder ringed by its separator, 9 x 9.
+constexpr uint64_t kFinder[9] = {0x000, 0x0FE, 0x082, 0x0BA, 0x0BA, 0x0BA, 0x082, 0x0FE, 0x000};
+constexpr uint64_t kAlignment[5] = {0x1F, 0x11, 0x15, 0x11, 0x1F};
 
 } // namespace
 
 FunctionMap::FunctionMap(int32_t w, int32_t h)
-    : width(w), height(h), dark(static_cast<size_t>(h)), used(static_cast<size_t>(h))
+    : width(w), height(h), dark(static_cast<size_t>(h)), used(static_cast<size_t>(h)), inside(QRBits::First(w))
 {
 }
 
-void FunctionMap::Mark(int32_t x, int32_t y, uint64_t darkBits, int32_t count)
+void FunctionMap::MarkBlock(int32_t x, int32_t y, std::span<const uint64_t> rows, int32_t count)
 {
-    if (y < 0 || y >= height || count <= 0) return;
-    const uint64_t run = count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
-    const QRBits inside = QRBits::First(width);
-    const QRBits span = Placed(run, x) & inside;
-    QRBits& d = dark[static_cast<size_t>(y)];
-    d = (d & ~span) | (Placed(darkBits & run, x) & inside);
-    used[static_cast<size_t>(y)] = used[static_cast<size_t>(y)] | span;
+    if (count <= 0 || x >= width || x <= -64) return;
+    uint64_t run = count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+    const int32_t cut = x < 0 ? -x : 0; // columns left of the symbol
+    run >>= cut;
+    x += cut;
+    // The same words of every row: the span is worked out once.
+    const int32_t w = x >> 6, shift = x & 63;
+    const bool spills = shift && w < 2;
+    const uint64_t low = (run << shift) & inside.w[w], high = spills ? (run >> (64 - shift)) & inside.w[w + 1] : 0;
+    const int32_t first = std::max(y, 0), last = std::min(y + static_cast<int32_t>(rows.size()), height);
+    for (int32_t r = first; r < last; ++r) {
+        const uint64_t bits = rows[static_cast<size_t>(r - y)] >> cut;
+        QRBits& d = dark[static_cast<size_t>(r)];
+        QRBits& u = used[static_cast<size_t>(r)];
+        d.w[w] = (d.w[w] & ~low) | ((bits << shift) & low);
+        u.w[w] |= low;
+        if (spills) {
+            d.w[w + 1] = (d.w[w + 1] & ~high) | ((bits >> (64 - shift)) & high);
+            u.w[w + 1] |= high;
+        }
+    }
 }
 
 void FunctionMap::Reserve(int32_t x, int32_t y, int32_t w, int32_t h)
 {
-    for (int32_t r = y; r < y + h; ++r)
-        for (int32_t c = x; c < x + w; c += 64) Mark(c, r, 0, std::min(64, x + w - c));
+    if (w == 1) { // a column: one bit a row, without the row arithmetic of Mark
+        if (x < 0 || x >= width) return;
+        for (int32_t r = std::max(y, 0); r < std::min(y + h, height); ++r) {
+            used[static_cast<size_t>(r)].Set(x);
+            dark[static_cast<size_t>(r)].Clear(x);
+        }
+        return;
+    }
+    static constexpr uint64_t kLight[192] = {};
+    const std::span<const uint64_t> rows(kLight, static_cast<size_t>(std::clamp(h, 0, 192)));
+    for (int32_t c = x; c < x + w; c += 64) MarkBlock(c, y, rows, std::min(64, x + w - c));
 }
 
 std::vector<QRBits> FunctionMap::FreeRows() const
 {
-    const QRBits inside = QRBits::First(width);
     std::vector<QRBits> rows(static_cast<size_t>(height));
     for (size_t y = 0; y < rows.size(); ++y) rows[y] = inside & ~used[y];
     return rows;
 }
 
-void DrawPattern(FunctionMap& map, int32_t x, int32_t y, std::span<const uint8_t> rows, int32_t width)
+void DrawPattern(FunctionMap& map, int32_t x, int32_t y, std::span<const uint64_t> rows, int32_t width)
 {
-    for (size_t r = 0; r < rows.size(); ++r) map.Mark(x, y + static_cast<int32_t>(r), rows[r], width);
+    map.MarkBlock(x, y, rows, width);
 }
 
-void DrawFinder(FunctionMap& map, int32_t x, int32_t y)
-{
-    map.Reserve(x - 1, y - 1, 9, 9);
-    DrawPattern(map, x, y, kFinder, 7);
-}
+void DrawFinder(FunctionMap& map, int32_t x, int32_t y) { map.MarkBlock(x - 1, y - 1, kFinder, 9); }
 
 void DrawAlignment(FunctionMap& map, int32_t cx, int32_t cy) { DrawPattern(map, cx - 2, cy - 2, kAlignment, 5); }
+
+void DrawAlignmentRow(FunctionMap& map, int32_t cy, std::span<const int32_t> cxs)
+{
+    for (int32_t d = 0; d < 5; ++d) {
+        QRBits span, darkBits;
+        for (int32_t cx : cxs) {
+            span = span | QRBits::At(0x1F, cx - 2);
+            darkBits = darkBits | QRBits::At(kAlignment[d], cx - 2);
+        }
+        map.MarkRow(cy - 2 + d, span, darkBits);
+    }
+}
 
 void DrawTimingRow(FunctionMap& map, int32_t y, int32_t from, int32_t to)
 {
@@ -78,7 +93,14 @@ void DrawTimingRow(FunctionMap& map, int32_t y, int32_t from, int32_t to)
 
 void DrawTimingColumn(FunctionMap& map, int32_t x, int32_t from, int32_t to)
 {
-    for (int32_t y = from; y < to; ++y) map.Mark(x, y, (y & 1) ? 0 : 1, 1);
+    // Module by module, without the row arithmetic of Mark: a column is one bit a row.
+    if (x < 0 || x >= map.width) return;
+    for (int32_t y = std::max(from, 0); y < std::min(to, map.height); ++y) {
+        const size_t k = static_cast<size_t>(y);
+        map.used[k].Set(x);
+        if (y & 1) map.dark[k].Clear(x);
+        else map.dark[k].Set(x);
+    }
 }
 
 void DrawQrFunctionPatterns(FunctionMap& map, int32_t version)
@@ -101,11 +123,12 @@ void DrawQrFunctionPatterns(FunctionMap& map, int32_t version)
     }
     // Alignment patterns at every pair of centres but the three under finders.
     const qrtable::Centres centres = qrtable::AlignmentCentres(version);
-    const int32_t last = centres.count - 1;
-    for (int32_t i = 0; i < centres.count; ++i)
-        for (int32_t j = 0; j < centres.count; ++j)
-            if (!((i == 0 && (j == 0 || j == last)) || (j == 0 && i == last)))
-                DrawAlignment(map, centres.at[static_cast<size_t>(i)], centres.at[static_cast<size_t>(j)]);
+    const std::span<const int32_t> all(centres.at.data(), static_cast<size_t>(centres.count));
+    for (int32_t j = 0; j < centres.count; ++j) {
+        const bool edge = j == 0 || j == centres.count - 1; // rows 6 and n - 7 lose a centre to a finder
+        const std::span<const int32_t> xs = j == 0 ? all.subspan(1, all.size() - 2) : edge ? all.subspan(1) : all;
+        if (!xs.empty()) DrawAlignmentRow(map, centres.at[static_cast<size_t>(j)], xs);
+    }
 }
 
 void DrawQrVersionInformation(FunctionMap& map, int32_t version)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "QRPenalty.h"
 #include "QRTables.h"
@@ -101,22 +102,19 @@ void Transpose(std::vector<QRBits> rows, std::vector<QRBits>& columns, int32_t w
 
 QRLayout::QRLayout(int32_t v) : QRLayout(QrFunctions(v), 6, v) {}
 
-QRLayout::QRLayout(const FunctionMap& functions, std::optional<int32_t> skippedColumn, int32_t v)
+QRLayout::QRLayout(FunctionMap functions, std::optional<int32_t> skippedColumn, int32_t v)
     : version(v), width(functions.width), height(functions.height), n(functions.width), stride(functions.width + 3),
-      darkRows(functions.dark), freeRows(functions.FreeRows())
+      darkRows(std::move(functions.dark)), freeRows(std::move(functions.used))
 {
-    if (width == height) TransposeBits(freeRows, freeColumns, n);
-    else Transpose(freeRows, freeColumns, width, height);
-    PlanPlacement(skippedColumn);
-}
-
-const std::vector<QRBits>& QRLayout::DarkColumns() const
-{
-    if (darkColumns_.empty()) {
-        if (width == height) TransposeBits(darkRows, darkColumns_, n);
-        else Transpose(darkRows, darkColumns_, width, height);
+    for (QRBits& row : freeRows) row = functions.inside & ~row;
+    if (width == height) {
+        TransposeBits(freeRows, freeColumns, n);
+        TransposeBits(darkRows, darkColumns_, n);
+    } else {
+        Transpose(freeRows, freeColumns, width, height);
+        Transpose(darkRows, darkColumns_, width, height);
     }
-    return darkColumns_;
+    PlanPlacement(skippedColumn);
 }
 
 // The zigzag of ISO/IEC 18004 over column pairs from the right (skipping the

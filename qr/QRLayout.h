@@ -41,18 +41,17 @@ struct QRLayout {
     explicit QRLayout(int32_t version);
     // Any family's function modules, placed in the zigzag over column pairs from
     // the right; skippedColumn (QR's vertical timing, 6) takes no part in the pairs.
-    QRLayout(const FunctionMap& functions, std::optional<int32_t> skippedColumn, int32_t version);
+    QRLayout(FunctionMap functions, std::optional<int32_t> skippedColumn, int32_t version);
 
-    // The dark function modules as columns; only mask evaluation needs them, so
-    // they are made when first asked for.
-    const std::vector<QRBits>& DarkColumns() const;
+    // The dark function modules as columns, for mask evaluation.
+    const std::vector<QRBits>& DarkColumns() const { return darkColumns_; }
 
     // Message bits (codewords, most significant bit first, remainder bits 0) as
     // columns of the symbol; columns must hold width entries, all empty.
     void PlaceMessage(const std::vector<uint8_t>& codewords, std::vector<QRBits>& columns) const;
 
 private:
-    mutable std::vector<QRBits> darkColumns_;
+    std::vector<QRBits> darkColumns_;
     void PlanPlacement(std::optional<int32_t> skippedColumn);
 };
 

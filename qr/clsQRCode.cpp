@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <mutex>
 
 #include "FunctionPatterns.h"
 #include "ModuleRows.h"
@@ -28,11 +30,15 @@ clsQRCode::clsQRCode() {} // stream_ is written before it is read
 
 clsQRCode::~clsQRCode() = default;
 
-QRLayout& clsQRCode::Layout(int32_t version)
+// A layout depends on the version alone: made on first use and shared by every
+// encoder of the process, so a fresh encoder pays for none it has seen before.
+const QRLayout& clsQRCode::Layout(int32_t version)
 {
-    auto& slot = layouts_[static_cast<size_t>(version - 1)];
-    if (!slot) slot = std::make_unique<QRLayout>(version);
-    return *slot;
+    static std::once_flag once[qrtable::kMaxVersion];
+    static std::unique_ptr<const QRLayout> layouts[qrtable::kMaxVersion];
+    const size_t slot = static_cast<size_t>(version - 1);
+    std::call_once(once[slot], [version, slot] { layouts[slot] = std::make_unique<const QRLayout>(version); });
+    return *layouts[slot];
 }
 
 int32_t clsQRCode::ChooseVersion(const uint8_t* data, int32_t count, std::optional<int32_t> version, EcLevel level)

@@ -3,7 +3,6 @@
 // entry is Encode; EncodeSymbol is the int32_t entry the window calls.
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -114,7 +113,7 @@ private:
     int32_t ChooseVersion(const uint8_t* data, int32_t count, std::optional<int32_t> version, EcLevel level);
     void WriteDataCodewords(const uint8_t* data, int32_t count, int32_t version, EcLevel level);
     int32_t HeaderBits() const { return eci_ >= 0 ? kEciHeaderBits : 0; }
-    QRLayout& Layout(int32_t version);
+    static const QRLayout& Layout(int32_t version);
     void BuildModules(QRSymbol& symbol, MaskChoice mask);
     int32_t ChooseMask(const QRLayout& layout, const std::vector<QRBits>& dataRows,
                        const std::vector<QRBits>& dataColumns, EcLevel level) const;
@@ -126,5 +125,4 @@ private:
     std::vector<uint8_t> modes_;
     static constexpr int32_t kStreamBytes = 4096; // the 3706 codewords of version 40 and a stray terminator
     std::array<uint8_t, kStreamBytes> stream_;
-    std::array<std::unique_ptr<QRLayout>, 40> layouts_;
 };
