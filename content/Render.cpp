@@ -4,8 +4,8 @@
 
 #include <QPainter>
 
-#include "clsQRCode.h"
 #include "SymbolPicture.h"
+#include "clsQRCode.h"
 
 PayloadEncoder::PayloadEncoder() = default;
 PayloadEncoder::~PayloadEncoder() = default;
