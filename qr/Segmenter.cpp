@@ -136,8 +136,17 @@ int32_t Segmenter::Plan(const uint8_t* data, int32_t count, const SegmentRules& 
 // in that mode, and the mode before it. Returns the cheapest total.
 int32_t Segmenter::PlanSearch(const uint8_t* data, int32_t count, const SegmentRules& rules) const
 {
+    // QR allows every mode in every version: its search is compiled without the checks.
+    const bool everyMode = std::all_of(rules.countBits.begin(), rules.countBits.end(), [](uint8_t b) { return b > 0; });
+    return everyMode ? PlanSearchWith<true>(data, count, rules) : PlanSearchWith<false>(data, count, rules);
+}
+
+template <bool kEveryMode>
+int32_t Segmenter::PlanSearchWith(const uint8_t* data, int32_t count, const SegmentRules& rules) const
+{
     const Limits g(rules);
-    const bool allowed[kModes] = {g.limit[kByte] > 0, g.limit[kNumeric] > 0, g.limit[kAlnum] > 0, g.limit[kKanji] > 0};
+    const bool allowed[kModes] = {kEveryMode || g.limit[kByte] > 0, kEveryMode || g.limit[kNumeric] > 0,
+                                  kEveryMode || g.limit[kAlnum] > 0, kEveryMode || g.limit[kKanji] > 0};
     // A segment's header and its first character.
     const int32_t startCost[kModes] = {rules.modeBits + g.width[kByte] + 8, rules.modeBits + g.width[kNumeric] + 4,
                                        rules.modeBits + g.width[kAlnum] + 6, rules.modeBits + g.width[kKanji] + 13};
