@@ -196,9 +196,9 @@ void CheckCodewordsPlain(const BlockShape& shape, const ProductRows& products, c
 
 // Splits the data codewords into blocks, interleaves them into message and adds
 // each block's check codewords after them.
-bool EncodeBlocks(const uint8_t* dataCodewords, const BlockShape& shape, uint8_t* message)
+Result<void> EncodeBlocks(const uint8_t* dataCodewords, const BlockShape& shape, uint8_t* message)
 {
-    if (!shape.Valid()) return false;
+    if (!shape.Valid()) return Fail("block shape out of bounds");
     const ProductRows& products = ProductsFor(shape.checkPerBlock);
     const int32_t L = shape.longLength, nb = shape.blocks;
     const uint8_t* next = dataCodewords;
@@ -213,9 +213,9 @@ bool EncodeBlocks(const uint8_t* dataCodewords, const BlockShape& shape, uint8_t
     // a dozen operations a block in the chains: the lanes pay from e / 2 blocks on.
     if (HasAvx2() && 2 * nb >= shape.checkPerBlock) {
         CheckCodewordsAvx2(shape, products, message);
-        return true;
+        return {};
     }
 #endif
     CheckCodewordsPlain(shape, products, dataCodewords, message);
-    return true;
+    return {};
 }

@@ -4,6 +4,8 @@
 // per degree as product tables.
 #include <cstdint>
 
+#include "Result.h"
+
 // The blocks of a symbol: the first `shortBlocks` carry L - 1 data codewords,
 // the others L (L = longLength), each followed by checkPerBlock check codewords.
 struct BlockShape {
@@ -36,5 +38,5 @@ struct BlockShape {
 
 // Splits dataCodewords into the shape's blocks, interleaves them into message
 // (dataCodewords + blocks * checkPerBlock bytes) and adds each block's check
-// codewords after them. False, and nothing written, for a shape out of bounds.
-[[nodiscard]] bool EncodeBlocks(const uint8_t* dataCodewords, const BlockShape& shape, uint8_t* message);
+// codewords after them. Nothing is written for a shape out of bounds.
+Result<void> EncodeBlocks(const uint8_t* dataCodewords, const BlockShape& shape, uint8_t* message);

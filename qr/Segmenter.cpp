@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int kModes = 4;
+constexpr int32_t kImpossible = 0x70000000; // the cost of a mode a byte cannot take
 constexpr int kByte = 0, kNumeric = 1, kAlnum = 2, kKanji = 3;
 
 // QR's count widths grow by version group: 1-9, 10-26, 27-40.
@@ -97,8 +98,8 @@ Segmenter::Census Segmenter::TakeCensus(const uint8_t* data, int32_t count) cons
     return census;
 }
 
-int32_t Segmenter::Plan(const uint8_t* data, int32_t count, const SegmentRules& rules, std::vector<uint8_t>* modes,
-                        const Census& census) const
+std::optional<int32_t> Segmenter::Plan(const uint8_t* data, int32_t count, const SegmentRules& rules,
+                                       std::vector<uint8_t>* modes, const Census& census) const
 {
     const Limits g(rules);
     if (count <= 0) {
@@ -122,7 +123,8 @@ int32_t Segmenter::Plan(const uint8_t* data, int32_t count, const SegmentRules& 
     }
 
     const int32_t total = PlanSearch(data, count, rules);
-    if (modes && total < kImpossible) {
+    if (total >= kImpossible) return std::nullopt;
+    if (modes) {
         const PlanCell* last = plan_.data() + (count - 1) * kModes;
         int32_t bestMode = 0;
         for (int m = 1; m < kModes; ++m)

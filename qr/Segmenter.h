@@ -3,6 +3,7 @@
 // what differs between families and versions comes in a SegmentRules value.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -39,11 +40,10 @@ public:
     Census TakeCensus(const uint8_t* data, int32_t count) const;
 
     // Data bits (terminator not counted) of the cheapest segmentation under the
-    // rules, kImpossible when the rules cannot carry the data; with modes, the mode
-    // of every byte (as uint8_t SegmentMode values).
-    static constexpr int32_t kImpossible = 0x70000000;
-    int32_t Plan(const uint8_t* data, int32_t count, const SegmentRules& rules, std::vector<uint8_t>* modes,
-                 const Census& census) const;
+    // rules, none when the rules cannot carry the data; with modes, the mode of
+    // every byte (as uint8_t SegmentMode values).
+    std::optional<int32_t> Plan(const uint8_t* data, int32_t count, const SegmentRules& rules,
+                                std::vector<uint8_t>* modes, const Census& census) const;
     // Writes the segments of modes and the terminator from bit startBit on; returns the end bit.
     static int32_t Write(uint8_t* bits, const uint8_t* data, int32_t count, const SegmentRules& rules,
                          const std::vector<uint8_t>& modes, int32_t startBit = 0);

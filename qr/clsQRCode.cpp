@@ -48,8 +48,8 @@ int32_t clsQRCode::ChooseVersion(const uint8_t* data, int32_t count, std::option
     const int32_t header = HeaderBits();
     const Segmenter::Census census = segmenter_.TakeCensus(data, count);
     if (version) {
-        const int32_t bits = header + segmenter_.Plan(data, count, QrSegmentRules(*version), &modes_, census);
-        return bits <= 8 * qrtable::DataCodewords(*version, level) ? *version : 0;
+        const auto bits = segmenter_.Plan(data, count, QrSegmentRules(*version), &modes_, census);
+        return bits && header + *bits <= 8 * qrtable::DataCodewords(*version, level) ? *version : 0;
     }
     // One search serves a whole group of versions; groups that cannot hold even the
     // cheapest conceivable stream are not searched.
@@ -58,9 +58,9 @@ int32_t clsQRCode::ChooseVersion(const uint8_t* data, int32_t count, std::option
         if (g < 2 &&
             header + Segmenter::MinimumDataBits(census, rules) > 8 * qrtable::DataCodewords(kLastVersion[g], level))
             continue;
-        const int32_t dataBits = header + segmenter_.Plan(data, count, rules, &modes_, census);
-        for (int32_t v = kFirstVersion[g]; v <= kLastVersion[g]; ++v)
-            if (dataBits <= 8 * qrtable::DataCodewords(v, level)) return v;
+        const auto bits = segmenter_.Plan(data, count, rules, &modes_, census);
+        for (int32_t v = kFirstVersion[g]; bits && v <= kLastVersion[g]; ++v)
+            if (header + *bits <= 8 * qrtable::DataCodewords(v, level)) return v;
     }
     return 0;
 }
@@ -157,7 +157,8 @@ Result<QRSymbol, EncodeError> clsQRCode::Encode(std::span<const uint8_t> bytes, 
     symbol.codewords.resize(static_cast<size_t>(qrtable::TotalCodewords(chosen)));
     const BlockShape shape(qrtable::DataCodewords(chosen, options.level), qrtable::EcBlockCount(chosen, options.level),
                            qrtable::EcCodewordsPerBlock(chosen, options.level));
-    if (!EncodeBlocks(stream_.data(), shape, symbol.codewords.data())) return Fail(EncodeError::NoSuchVersion);
+    if (!EncodeBlocks(stream_.data(), shape, symbol.codewords.data()))
+        return Fail(EncodeError::NoSuchVersion); // not for 1..40
     BuildModules(symbol, options.mask);
     return symbol;
 }
@@ -192,9 +193,10 @@ int32_t clsQRCode::BuildBitStream(uint8_t* bits, std::span<const uint8_t> data, 
         return rules.terminatorBits;
     }
     const Segmenter::Census census = segmenter_.TakeCensus(bytes, count);
-    if (sizeOnly) return segmenter_.Plan(bytes, count, rules, nullptr, census) + rules.terminatorBits;
+    // Byte mode carries anything: QR's rules always give a plan.
     std::vector<uint8_t> modes;
-    segmenter_.Plan(bytes, count, rules, &modes, census);
+    const auto planned = segmenter_.Plan(bytes, count, rules, sizeOnly ? nullptr : &modes, census);
+    if (sizeOnly) return planned.value_or(0) + rules.terminatorBits;
     return Segmenter::Write(bits, bytes, count, rules, modes);
 }
 
