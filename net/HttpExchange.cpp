@@ -121,6 +121,9 @@ void SetLimits(CURL* easy, const Request& request)
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     // A name look-up still running at the end is left to finish on its own rather than waited for.
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+    // Signals stay on: libcurl then keeps a write to a closed TLS connection from raising SIGPIPE.
+    // Look-ups run on a thread of their own, so no alarm is ever set.
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 0L);
 }
 
 HeaderList SetRequest(CURL* easy, const Request& request, Sink& sink, char* errors)
