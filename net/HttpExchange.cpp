@@ -142,9 +142,11 @@ HeaderList SetRequest(CURL* easy, const Request& request, Sink& sink, char* erro
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     }
     if (!request.extraCa.empty()) {
-        // CAINFO alone would replace the system's bundle; the folder keeps it trusted.
+        // CAINFO alone would replace the system's bundle; the system's folder keeps it trusted.
+        const char* systemFolder = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_CAPATH, &systemFolder);
         curl_easy_setopt(easy, CURLOPT_CAINFO, request.extraCa.c_str());
-        curl_easy_setopt(easy, CURLOPT_CAPATH, "/etc/ssl/certs");
+        curl_easy_setopt(easy, CURLOPT_CAPATH, systemFolder ? systemFolder : "/etc/ssl/certs");
     }
     UseProxyOfEnvironment(easy, request.url);
     // The header's name is sent as written; no "Expect: 100-continue" wait.

@@ -245,6 +245,7 @@ TEST_F(HttpPostTest, ProxyFromTheEnvironment)
         {"https_proxy", "https://vendor.invalid/x", "CONNECT vendor.invalid:443 HTTP/1.1\r\n"},
         {"http_proxy", direct.Url("/x", "localhost"), nullptr},
     };
+    for (const char* other : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) qunsetenv(other);
     qputenv("no_proxy", "127.0.0.2,localhost");
     for (const auto& c : cases) {
         qputenv(c.variable, QByteArray::fromStdString(proxyUrl));
