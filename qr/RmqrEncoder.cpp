@@ -2,6 +2,8 @@
 #include "RmqrEncoder.h"
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "QRBlocks.h"
@@ -40,7 +42,8 @@ public:
         const uint32_t key = Key(rules);
         for (const auto& [k, bits] : known_)
             if (k == key) return bits <= capacity;
-        const int32_t bits = segmenter_.Plan(data_, count_, rules, nullptr, census_);
+        const std::optional<int32_t> planned = segmenter_.Plan(data_, count_, rules, nullptr, census_);
+        const int32_t bits = planned ? *planned : INT32_MAX;
         known_.push_back({key, bits});
         return bits <= capacity;
     }
