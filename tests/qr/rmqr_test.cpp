@@ -13,6 +13,7 @@
 #include "RmqrEncoder.h"
 #include "RmqrMatrix.h"
 #include "RmqrTables.h"
+#include "SymbolPicture.h"
 #include "TestSupport.h"
 #include "ZxingWasm.h"
 
@@ -64,20 +65,11 @@ Bytes Digits(std::mt19937& rng, size_t n)
     return b;
 }
 
-// 4 pixels a module, the quiet zone the standard asks for.
+// The product's picture (its quiet zone included), 4 pixels a module for the reader.
 QImage Picture(const QRSymbol& s)
 {
-    constexpr int kScale = 4;
-    const int q = kRmqrQuietZone;
-    QImage image((s.width + 2 * q) * kScale, (s.height + 2 * q) * kScale, QImage::Format_Grayscale8);
-    image.fill(255);
-    for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x)
-            if (s.Dark(x, y))
-                for (int dy = 0; dy < kScale; ++dy)
-                    for (int dx = 0; dx < kScale; ++dx)
-                        image.setPixel((x + q) * kScale + dx, (y + q) * kScale + dy, qRgb(0, 0, 0));
-    return image;
+    const QImage picture = SymbolToPicture(s);
+    return picture.scaled(picture.width() * 4, picture.height() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
 // zint's symbol for the same data, size (none: zint's automatic choice) and level, as rows of '0'/'1'; empty when
