@@ -24,8 +24,8 @@ SegmentRules RulesFor(int32_t index)
     return rules;
 }
 
-// Picks the size and leaves the segmentation for it in modes. Sizes share count widths, so the cheapest stream
-// is searched once per set of widths.
+// Which sizes hold the data, and the segmentation for the one chosen. Sizes share count widths, so the cheapest
+// stream is searched once per set of widths.
 class SizeChooser {
 public:
     SizeChooser(const Segmenter& segmenter, std::span<const uint8_t> data, EcLevel level)

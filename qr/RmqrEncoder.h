@@ -33,6 +33,3 @@ inline constexpr size_t kRmqrMaxInputBytes = 361;
 // A symbol with family Rmqr, width and height set, version the size's index + 1 (R7x43 is 1, R17x139 is 32, as
 // zint numbers them) and mask 4, rMQR's only pattern. Writers leave kRmqrQuietZone (2) modules around it.
 Result<QRSymbol, RmqrError> EncodeRmqr(std::span<const uint8_t> data, const RmqrOptions& options);
-
-// The rMQR level nearest to a QR level without giving up protection: L and M give M, Q and H give H.
-constexpr EcLevel RmqrLevelFor(EcLevel level) { return level <= EcLevel::M ? EcLevel::M : EcLevel::H; }
