@@ -34,9 +34,8 @@ bool RequestWait::StartJob(std::function<void()> job, std::function<void()> deli
 void RequestWait::Drop()
 {
     if (!worker_) return;
-    // The client gives up when asked; the event loop the request may wait in is ended too.
+    // The client gives up promptly when asked.
     worker_->requestInterruption();
-    worker_->exit();
     dropped_.push_back(std::move(worker_));
 }
 
