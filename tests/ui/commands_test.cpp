@@ -306,6 +306,33 @@ QByteArray HugePngHeader()
     return QByteArray("\x89PNG\r\n\x1A\n") + chunk("IHDR", ihdr) + chunk("IDAT", {}) + chunk("IEND", {});
 }
 
+// The logos: 8000 x 8000 JPEG (turned by EXIF) and PNG, 1 x 1, not a picture, too large.
+void WriteLogoFiles(const QString& dir)
+{
+    {
+        const QImage big = Quarters(8000, QImage::Format_RGB888);
+        QBuffer jpeg;
+        jpeg.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(big.save(&jpeg, "JPG", 80));
+        QFile turned(QDir(dir).filePath("big.jpg"));
+        ASSERT_TRUE(turned.open(QIODevice::WriteOnly));
+        turned.write(WithExifOrientation(jpeg.data(), 6));
+        turned.close();
+        QImageWriter png(QDir(dir).filePath("big.png"), "png");
+        png.setCompression(1);
+        ASSERT_TRUE(png.write(big));
+    }
+    QImage dot(1, 1, QImage::Format_RGB32);
+    dot.fill(Qt::magenta);
+    ASSERT_TRUE(dot.save(QDir(dir).filePath("dot.png")));
+    QFile text(QDir(dir).filePath("text.jpg"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("not a picture") > 0);
+    text.close();
+    QFile huge(QDir(dir).filePath("huge.png"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.write(HugePngHeader()) > 0);
+    huge.close();
+}
+
 TEST_F(CommandsTest, LogosOfEverySizeAreDrawnAsSmallOnes)
 {
     // The middles of the logo's four quarters in the preview (its middle fifth).
@@ -325,28 +352,7 @@ TEST_F(CommandsTest, LogosOfEverySizeAreDrawnAsSmallOnes)
                 return false;
         return true;
     };
-    {
-        const QImage big = Quarters(8000, QImage::Format_RGB888);
-        QBuffer jpeg;
-        jpeg.open(QIODevice::WriteOnly);
-        ASSERT_TRUE(big.save(&jpeg, "JPG", 80));
-        QFile turned(programDir.filePath("big.jpg"));
-        ASSERT_TRUE(turned.open(QIODevice::WriteOnly));
-        turned.write(WithExifOrientation(jpeg.data(), 6));
-        turned.close();
-        QImageWriter png(programDir.filePath("big.png"), "png");
-        png.setCompression(1);
-        ASSERT_TRUE(png.write(big));
-    }
-    QImage dot(1, 1, QImage::Format_RGB32);
-    dot.fill(Qt::magenta);
-    ASSERT_TRUE(dot.save(programDir.filePath("dot.png")));
-    QFile text(programDir.filePath("text.jpg"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("not a picture") > 0);
-    text.close();
-    QFile huge(programDir.filePath("huge.png"));
-    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.write(HugePngHeader()) > 0);
-    huge.close();
+    ASSERT_NO_FATAL_FAILURE(WriteLogoFiles(programDir.path()));
 
     const QColor r = Qt::red, b = Qt::blue, g = Qt::green, y = Qt::yellow, m = Qt::magenta;
     struct Case {

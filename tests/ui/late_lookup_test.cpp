@@ -54,6 +54,63 @@ void TypeAccount(Form1& form, const QString& account)
 }
 bool Busy(Form1& form) { return form.Picture1->cursor().shape() == Qt::BusyCursor; }
 
+struct Case {
+    const char* what;
+    bool refuse; // the late reply refuses with a box instead of giving a payload
+    std::function<void(Form1&)> act;
+    QString status;    // once the reply would have come
+    QStringList boxes; // besides the save confirmations
+    std::string saved; // what 保存 then writes; empty: nothing to save
+};
+
+// Generates "before", starts a look-up of vorlane that is answered late, lets the
+// case act while it waits, then checks what the window shows and what 保存 writes.
+void LookUpLateAndAct(const Case& c, const QString& dir)
+{
+    LateServer server(kReplyDelayMs, [&c](const QByteArray&, const QByteArray& request) -> QByteArray {
+        if (c.refuse) return R"({"result":0,"msg":"未找到该公众号"})";
+        return request.contains("user_account=other") ? R"({"result":1,"info":"other payload"})"
+                                                      : R"({"result":1,"info":"late payload"})";
+    });
+    qputenv("VORLANE_API_URL", server.Url().toUtf8());
+    qputenv("VORLANE_HTTP_TIMEOUT_MS", "8000");
+    ScratchDesktop services;
+    services.dir = dir;
+    Form1 form(services);
+    form.Form_Load();
+    form.Timer2->stop();
+    form.EnableCommands();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    BoxAnswerer answers;
+    TypeText(form, "before");
+    Click(form.Command1);
+    TypeAccount(form, "vorlane");
+    Click(form.Command1);
+    EXPECT_EQ(form.StatusText(), kWaiting);
+    EXPECT_TRUE(Busy(form));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests == 1; }, 5000));
+    c.act(form);
+    ASSERT_GE(server.waiting, 1) << "the reply came before the action: the machine is too slow for this test";
+    // Until every reply has been sent, and a moment for it to be read.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.waiting == 0; }, 3 * kReplyDelayMs));
+    QTest::qWait(300);
+    EXPECT_EQ(form.StatusText(), c.status);
+    EXPECT_FALSE(Busy(form));
+    QStringList boxes = answers.Texts();
+    boxes.removeIf([](const QString& t) { return t.startsWith("二维码图片已保存"); });
+    EXPECT_EQ(boxes, c.boxes);
+    const QString savedBefore = form.SavedPath();
+    Click(form.Command2);
+    if (c.saved.empty()) {
+        EXPECT_EQ(form.StatusText(), "请先生成二维码后在进行保存!");
+        EXPECT_EQ(form.SavedPath(), savedBefore);
+    } else {
+        EXPECT_EQ(ZbarFile(form.SavedPath()), c.saved);
+    }
+    BoxAnswerer yes([](const QString&) { return Qt::Key_Y; });
+    form.close();
+}
+
 TEST(LateLookup, ANewerActionSupersedesTheWaitOthersLetTheReplyLand)
 {
     QTemporaryDir dir;
@@ -61,14 +118,7 @@ TEST(LateLookup, ANewerActionSupersedesTheWaitOthersLetTheReplyLand)
     QImage picture(100, 100, QImage::Format_RGB32);
     picture.fill(Qt::darkGreen);
     ASSERT_TRUE(picture.save(logo));
-    struct Case {
-        const char* what;
-        bool refuse; // the late reply refuses with a box instead of giving a payload
-        std::function<void(Form1&)> act;
-        QString status;    // once the reply would have come
-        QStringList boxes; // besides the save confirmations
-        std::string saved; // what 保存 then writes; empty: nothing to save
-    } cases[] = {
+    const Case cases[] = {
         {"another generation",
          true,
          [](Form1& f) {
@@ -118,48 +168,7 @@ TEST(LateLookup, ANewerActionSupersedesTheWaitOthersLetTheReplyLand)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        LateServer server(kReplyDelayMs, [&c](const QByteArray&, const QByteArray& request) -> QByteArray {
-            if (c.refuse) return R"({"result":0,"msg":"未找到该公众号"})";
-            return request.contains("user_account=other") ? R"({"result":1,"info":"other payload"})"
-                                                          : R"({"result":1,"info":"late payload"})";
-        });
-        qputenv("VORLANE_API_URL", server.Url().toUtf8());
-        qputenv("VORLANE_HTTP_TIMEOUT_MS", "8000");
-        ScratchDesktop services;
-        services.dir = dir.path();
-        Form1 form(services);
-        form.Form_Load();
-        form.Timer2->stop();
-        form.EnableCommands();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-        BoxAnswerer answers;
-        TypeText(form, "before");
-        Click(form.Command1);
-        TypeAccount(form, "vorlane");
-        Click(form.Command1);
-        EXPECT_EQ(form.StatusText(), kWaiting);
-        EXPECT_TRUE(Busy(form));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests == 1; }, 5000));
-        c.act(form);
-        ASSERT_GE(server.waiting, 1) << "the reply came before the action: the machine is too slow for this test";
-        // Until every reply has been sent, and a moment for it to be read.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return server.waiting == 0; }, 3 * kReplyDelayMs));
-        QTest::qWait(300);
-        EXPECT_EQ(form.StatusText(), c.status);
-        EXPECT_FALSE(Busy(form));
-        QStringList boxes = answers.Texts();
-        boxes.removeIf([](const QString& t) { return t.startsWith("二维码图片已保存"); });
-        EXPECT_EQ(boxes, c.boxes);
-        const QString savedBefore = form.SavedPath();
-        Click(form.Command2);
-        if (c.saved.empty()) {
-            EXPECT_EQ(form.StatusText(), "请先生成二维码后在进行保存!");
-            EXPECT_EQ(form.SavedPath(), savedBefore);
-        } else {
-            EXPECT_EQ(ZbarFile(form.SavedPath()), c.saved);
-        }
-        BoxAnswerer yes([](const QString&) { return Qt::Key_Y; });
-        form.close();
+        LookUpLateAndAct(c, dir.path());
     }
 }
 
