@@ -34,8 +34,9 @@ bool RequestWait::StartJob(std::function<void()> job, std::function<void()> deli
 void RequestWait::Drop()
 {
     if (!worker_) return;
-    // The client gives up promptly when asked.
+    // The client gives up promptly when asked; an event loop the request may wait in ends too.
     worker_->requestInterruption();
+    worker_->exit();
     dropped_.push_back(std::move(worker_));
 }
 
