@@ -28,6 +28,7 @@
 #include "RequestWait.h"
 #include "SkinH.h"
 #include "UpdateRequest.h"
+#include "VendorConfig.h"
 #include "WeChatLookup.h"
 
 namespace {
@@ -81,7 +82,7 @@ Form1::Form1(FormServices& services, QWidget* parent)
       requests_(std::make_unique<RequestWait>())
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Vorlane二维码生成器 V") + ProgramVersion());
+    setWindowTitle(QStringLiteral("Vorlane二维码生成器 V") + vendor::ProgramVersion());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(MakeFont(FormFont::YaHei975));
@@ -291,9 +292,9 @@ void Form1::sm_Click()
         QStringLiteral("请选择对应的分类，并填写信息即可生成\r\n\r\nLOGO嵌入建议选择300px*300px的JPG图片"));
 }
 
-void Form1::xy_Click() { OpenWebsite(StudioWebsite()); }
+void Form1::xy_Click() { OpenWebsite(vendor::StudioWebsite()); }
 
-void Form1::oskelt_Click() { OpenWebsite(CompanyWebsite()); }
+void Form1::oskelt_Click() { OpenWebsite(vendor::CompanyWebsite()); }
 
 void Form1::OpenWebsite(const QUrl& url)
 {

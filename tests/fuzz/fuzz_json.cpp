@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "JsonReply.h"
-#include "UpdateCheck.h"
+#include "UpdateDecision.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

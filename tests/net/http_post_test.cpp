@@ -288,15 +288,4 @@ TEST_F(HttpPostTest, TimeOutVariableIsStrictAndClamped)
     qputenv("VORLANE_HTTP_TIMEOUT_MS", QByteArray::number(kTimeoutMs));
 }
 
-TEST(NetConfig, EnvironmentOverridesTheBuiltInAddresses)
-{
-    qputenv("VORLANE_API_URL", "https://api.test:1234/");
-    EXPECT_EQ(netconfig::ApiUrl("/index.php/Index/soft_version"), "https://api.test:1234/index.php/Index/soft_version");
-    qunsetenv("VORLANE_API_URL");
-    EXPECT_FALSE(netconfig::ApiBaseUrl().isEmpty());
-    qputenv("VORLANE_WEBSITE_URL", "http://www.site.test");
-    EXPECT_EQ(netconfig::UpdatePageUrl("57"), "https://www.site.test/index.php/Works/detail/sid/57");
-    qunsetenv("VORLANE_WEBSITE_URL");
-}
-
 } // namespace

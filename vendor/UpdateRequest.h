@@ -17,10 +17,3 @@ struct UpdateAnswer {
 // Asks the vendor API for the newest version of this product and compares it
 // with this program's own. Waits for the reply (see HttpPost).
 UpdateAnswer CheckForUpdate();
-
-// This program's version, as the window title shows it.
-QString ProgramVersion();
-
-// The two websites of the menu.
-QUrl StudioWebsite();
-QUrl CompanyWebsite();

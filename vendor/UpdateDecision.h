@@ -2,7 +2,6 @@
 #include <QString>
 
 #include "JsonReply.h"
-#include "VendorProtocol.h"
 
 // What the start-up check concludes from the reply of the version endpoint.
 struct UpdateDecision {

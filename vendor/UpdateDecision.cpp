@@ -1,4 +1,6 @@
-#include "UpdateCheck.h"
+#include "UpdateDecision.h"
+
+#include "VendorConfig.h"
 
 UpdateDecision DecideUpdate(const JsonReply& reply)
 {
@@ -13,6 +15,6 @@ UpdateDecision DecideUpdate(const JsonReply& reply)
     d.version = *version;
     d.sid = *sid;
     d.mandatory = *must != u"0";
-    d.kind = (*version == QLatin1String(kProgramVersion)) ? UpdateDecision::Current : UpdateDecision::Offer;
+    d.kind = (*version == vendor::ProgramVersion()) ? UpdateDecision::Current : UpdateDecision::Offer;
     return d;
 }

@@ -2,7 +2,7 @@
 
 #include "HttpPost.h"
 #include "JsonReply.h"
-#include "NetConfig.h"
+#include "VendorConfig.h"
 #include "VendorProtocol.h"
 
 LookupResult LookupAccount(const QString& account)
@@ -10,7 +10,7 @@ LookupResult LookupAccount(const QString& account)
     const std::u16string id = account.toStdU16String();
     const std::string token = vendor::LookupToken(id);
     const Result<QString> reply =
-        HttpPost(netconfig::ApiUrl(QLatin1String(vendor::kLookupPath)),
+        HttpPost(vendor::ApiUrl(QLatin1String(vendor::kLookupPath)),
                  {{"user_account", id}, {"token", std::u16string(token.begin(), token.end())}});
     if (!reply) return {};
     const JsonReply json = ReadJsonReply(*reply);
