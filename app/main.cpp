@@ -27,6 +27,6 @@ int main(int argc, char** argv)
             });
     }
 
-    window.Form_Load();
+    window.Start();
     return QApplication::exec();
 }

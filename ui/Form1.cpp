@@ -87,35 +87,43 @@ Form1::Form1(FormServices& services, QWidget* parent)
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(MakeFont(FormFont::YaHei975));
     canvas_ = BlankCanvas();
-    BuildControls();
-    BuildMenu();
+    c_ = BuildWindowControls(*this);
+    ShowCanvas();
+    ConnectControls();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 Form1::~Form1() = default;
 
-void Form1::BuildMenu()
+void Form1::ConnectControls()
 {
-    QMenuBar* bar = menuBar();
-    bar->setObjectName(QStringLiteral("menuBar"));
-    QMenu* menu1 = bar->addMenu(QStringLiteral("程序菜单"));
-    menu1->setObjectName(QStringLiteral("menu1"));
-    auto action = [this](QAction* a, const char* name, void (Form1::*slot)()) {
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    shengcheng = action(menu1->addAction(QStringLiteral("生成条码")), "shengcheng", &Form1::shengcheng_Click);
-    menu1->addSeparator()->setObjectName(QStringLiteral("x1"));
-    qk = action(menu1->addAction(QStringLiteral("清空条码")), "qk", &Form1::qk_Click);
-    menu1->addSeparator()->setObjectName(QStringLiteral("x2"));
-    sm = action(menu1->addAction(QStringLiteral("使用说明")), "sm", &Form1::sm_Click);
-    xy = action(bar->addAction(QStringLiteral("工作室官网")), "xy", &Form1::xy_Click);
-    oskelt = action(bar->addAction(QStringLiteral("Tarvik公司官网")), "oskelt", &Form1::oskelt_Click);
-    qq = action(bar->addAction(QStringLiteral("退出程序")), "qq", &Form1::qq_Click);
+    connect(c_.kindTabs, &QTabBar::currentChanged, this, [this] { OnKindChanged(); });
+    c_.textBox->installEventFilter(this);
+    c_.textBox->viewport()->installEventFilter(this);
+    connect(c_.smsBody, &QPlainTextEdit::textChanged, this, &Form1::OnSmsBodyChanged);
+    connect(c_.logoButton, &QPushButton::clicked, this, &Form1::OnLogo);
+    connect(c_.generateButton, &QPushButton::clicked, this, &Form1::OnGenerate);
+    connect(c_.copyButton, &QPushButton::clicked, this, &Form1::OnCopy);
+    connect(c_.saveButton, &QPushButton::clicked, this, &Form1::OnSave);
+    connect(c_.updateTimer, &QTimer::timeout, this, &Form1::OnUpdateTimer);
+    connect(c_.generateAction, &QAction::triggered, this, &Form1::OnGenerate);
+    connect(c_.clearAction, &QAction::triggered, this, &Form1::OnClear);
+    connect(c_.helpAction, &QAction::triggered, this, &Form1::OnHelp);
+    connect(c_.studioSiteAction, &QAction::triggered, this, &Form1::OnStudioSite);
+    connect(c_.companySiteAction, &QAction::triggered, this, &Form1::OnCompanySite);
+    connect(c_.exitAction, &QAction::triggered, this, &Form1::OnExit);
+
+    // The clock panel shows the time of day, a second at a time.
+    QLabel* clockPanel = c_.statusPanels[2];
+    clock_ = new QTimer(this);
+    clock_->setInterval(1000);
+    connect(clock_, &QTimer::timeout, this,
+            [this, clockPanel] { clockPanel->setText(services_.Now().toString(QStringLiteral("HH:mm:ss"))); });
+    clockPanel->setText(services_.Now().toString(QStringLiteral("HH:mm:ss")));
+    clock_->start();
 }
 
-void Form1::Form_Load()
+void Form1::Start()
 {
     // An installed program keeps its skin with its data, not in the binaries' folder.
     QString skin = services_.ProgramDir() + QStringLiteral("/skinh.she");
@@ -129,88 +137,88 @@ void Form1::Form_Load()
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
     show();
-    for (int i = 1; i < 9; ++i) Frame1[i]->hide();
-    Frame1[0]->show();
-    Combo1->addItems({QStringLiteral("WPA/WPA2"), QStringLiteral("WEP"), QStringLiteral("无加密")});
-    Combo1->setCurrentIndex(0);
-    Timer2->start();
+    for (int i = 1; i < 9; ++i) c_.kindPages[i]->hide();
+    c_.kindPages[0]->show();
+    c_.wifiSecurity->addItems({QStringLiteral("WPA/WPA2"), QStringLiteral("WEP"), QStringLiteral("无加密")});
+    c_.wifiSecurity->setCurrentIndex(0);
+    c_.updateTimer->start();
 }
 
-void Form1::TabStrip1_Click()
+void Form1::OnKindChanged()
 {
-    for (QFrame* f : Frame1) f->hide();
-    const int k = TabStrip1->currentIndex() + 1;
-    if (k >= 1 && k <= 9) Frame1[static_cast<size_t>(k - 1)]->show();
+    for (QFrame* f : c_.kindPages) f->hide();
+    const int k = c_.kindTabs->currentIndex() + 1;
+    if (k >= 1 && k <= 9) c_.kindPages[static_cast<size_t>(k - 1)]->show();
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Text1 && event->type() == QEvent::FocusIn) {
+    if (watched == c_.textBox && event->type() == QEvent::FocusIn) {
         // Only focus the user moves into the box selects all; focus that comes back
         // from a menu, a box, a dialog or another program keeps the caret where it was.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         const bool movedIn = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
                              reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
-        if (movedIn) Text1->selectAll();
+        if (movedIn) c_.textBox->selectAll();
         // The press that moved the focus in would put the caret under the mouse: it
         // follows at once, so it is held back once and the selection stays.
         keepSelectionOnPress_ = reason == Qt::MouseFocusReason;
         if (keepSelectionOnPress_) QTimer::singleShot(0, this, [this] { keepSelectionOnPress_ = false; });
     }
-    if (watched == Text1->viewport() && event->type() == QEvent::MouseButtonPress && keepSelectionOnPress_) {
+    if (watched == c_.textBox->viewport() && event->type() == QEvent::MouseButtonPress && keepSelectionOnPress_) {
         keepSelectionOnPress_ = false;
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void Form1::Text11_Change()
+void Form1::OnSmsBodyChanged()
 {
     // Counted as it is sent: a line break is CR LF, two units.
-    const qsizetype n = BoxText(Text11).size();
+    const qsizetype n = BoxText(c_.smsBody).size();
     if (n <= kSmsLimit) {
-        Label3[10]->setText(QStringLiteral("已输入数量：%1/%2").arg(n).arg(kSmsLimit - n));
+        c_.smsCounter->setText(QStringLiteral("已输入数量：%1/%2").arg(n).arg(kSmsLimit - n));
         return;
     }
-    Text11->setPlainText(LimitSent(BoxText(Text11, u"\n"), kSmsLimit));
-    QTextCursor cursor = Text11->textCursor();
+    c_.smsBody->setPlainText(LimitSent(BoxText(c_.smsBody, u"\n"), kSmsLimit));
+    QTextCursor cursor = c_.smsBody->textCursor();
     cursor.movePosition(QTextCursor::End);
-    Text11->setTextCursor(cursor);
+    c_.smsBody->setTextCursor(cursor);
 }
 
 void Form1::EnableCommands()
 {
-    Command1->setEnabled(true);
-    Command2->setEnabled(true);
-    Command3->setEnabled(true);
-    Command4->setEnabled(true);
+    c_.generateButton->setEnabled(true);
+    c_.saveButton->setEnabled(true);
+    c_.copyButton->setEnabled(true);
+    c_.logoButton->setEnabled(true);
 }
 
-QString Form1::StatusText() const { return panels_[1]->text(); }
+QString Form1::StatusText() const { return c_.statusPanels[1]->text(); }
 
 void Form1::SetStatus(const QString& text)
 {
-    panels_[1]->setText(text);
+    c_.statusPanels[1]->setText(text);
     emit StatusChanged(text);
 }
 
-void Form1::ShowCanvas() { Picture1->setPixmap(QPixmap::fromImage(canvas_)); }
+void Form1::ShowCanvas() { c_.preview->setPixmap(QPixmap::fromImage(canvas_)); }
 
 FormInput Form1::ReadInput() const
 {
     FormInput in;
-    in[Box::Content] = BoxText(Text1).toStdU16String();
-    in[Box::SmsBody] = BoxText(Text11).toStdU16String();
-    for (size_t i = 0; i < LineText.size(); ++i)
-        if (LineText[i]) in[static_cast<Box>(i)] = LineText[i]->text().toStdU16String();
-    in.mms = Option1[1]->isChecked();
-    in.security = static_cast<WifiSecurity>(std::max(0, Combo1->currentIndex()));
+    in[Box::Content] = BoxText(c_.textBox).toStdU16String();
+    in[Box::SmsBody] = BoxText(c_.smsBody).toStdU16String();
+    for (size_t i = 0; i < c_.lineBoxes.size(); ++i)
+        if (c_.lineBoxes[i]) in[static_cast<Box>(i)] = c_.lineBoxes[i]->text().toStdU16String();
+    in.mms = c_.mmsButton->isChecked();
+    in.security = static_cast<WifiSecurity>(std::max(0, c_.wifiSecurity->currentIndex()));
     return in;
 }
 
-void Form1::GenerateSelected()
+void Form1::OnGenerate()
 {
-    const auto kind = static_cast<ContentKind>(TabStrip1->currentIndex() + 1);
+    const auto kind = static_cast<ContentKind>(c_.kindTabs->currentIndex() + 1);
     const FormInput in = ReadInput();
     const auto refusal = ValidationMessage(kind, in);
     // Asking again for the account being looked up changes nothing.
@@ -228,7 +236,7 @@ void Form1::GenerateWeChat()
 {
     // The window goes on while the look-up waits. A look-up during the update check is
     // ignored rather than queued; when the program ends during the wait, the answer is dropped.
-    const QString account = LineText[static_cast<size_t>(Box::Account)]->text();
+    const QString account = c_.accountBox()->text();
     const bool started = requests_->Start<LookupResult>([account] { return LookupAccount(account); },
                                                         [this](const LookupResult& found) {
                                                             EndLookupWait();
@@ -238,7 +246,7 @@ void Form1::GenerateWeChat()
     lookup_ = account;
     statusBeforeLookup_ = StatusText();
     SetStatus(QStringLiteral("正在获取公众号信息"));
-    Picture1->setCursor(Qt::BusyCursor);
+    c_.preview->setCursor(Qt::BusyCursor);
 }
 
 void Form1::ApplyLookup(const LookupResult& found)
@@ -256,7 +264,7 @@ void Form1::ApplyLookup(const LookupResult& found)
 void Form1::EndLookupWait()
 {
     lookup_.reset();
-    Picture1->unsetCursor();
+    c_.preview->unsetCursor();
 }
 
 void Form1::SupersedeLookup()
@@ -270,31 +278,31 @@ void Form1::SupersedeLookup()
 
 void Form1::RenderPayload(const QString& payload)
 {
-    image1_ = encoder_->Encode(payload);
-    if (image1_.isNull()) {
+    symbol_ = encoder_->Encode(payload);
+    if (symbol_.isNull()) {
         // Nothing to show, save or copy: the preview returns to its placeholder.
         canvas_ = BlankCanvas();
         ShowCanvas();
-        Label2->show();
+        c_.previewPlaceholder->show();
         SetStatus(QStringLiteral("内容过长,无法生成二维码!"));
         return;
     }
-    canvas_ = ComposePicture(image1_, image3_, canvas_.size());
+    canvas_ = ComposePicture(symbol_, logo_, canvas_.size());
     ShowCanvas();
-    Label2->hide();
+    c_.previewPlaceholder->hide();
     SetStatus(QStringLiteral("二维码生成完毕!"));
 }
 
-void Form1::sm_Click()
+void Form1::OnHelp()
 {
     services_.Inform(
         this, kHintTitle,
         QStringLiteral("请选择对应的分类，并填写信息即可生成\r\n\r\nLOGO嵌入建议选择300px*300px的JPG图片"));
 }
 
-void Form1::xy_Click() { OpenWebsite(vendor::StudioWebsite()); }
+void Form1::OnStudioSite() { OpenWebsite(vendor::StudioWebsite()); }
 
-void Form1::oskelt_Click() { OpenWebsite(vendor::CompanyWebsite()); }
+void Form1::OnCompanySite() { OpenWebsite(vendor::CompanyWebsite()); }
 
 void Form1::OpenWebsite(const QUrl& url)
 {
@@ -303,7 +311,7 @@ void Form1::OpenWebsite(const QUrl& url)
     });
 }
 
-void Form1::qq_Click() { close(); }
+void Form1::OnExit() { close(); }
 
 void Form1::closeEvent(QCloseEvent* event)
 {
@@ -313,7 +321,7 @@ void Form1::closeEvent(QCloseEvent* event)
     }
     // Nothing waits for the network any longer, and no check starts after this.
     ending_ = true;
-    Timer2->stop();
+    c_.updateTimer->stop();
     requests_->Abandon();
     event->accept();
 }
@@ -324,12 +332,12 @@ void Form1::EndProgram()
     services_.Quit();
 }
 
-void Form1::Timer2_Timer()
+void Form1::OnUpdateTimer()
 {
     // While a look-up waits the check does not start: the next tick tries again.
     if (requests_->Waiting()) return;
     // The check runs once.
-    Timer2->stop();
+    c_.updateTimer->stop();
     requests_->Start<UpdateAnswer>(CheckForUpdate, [this](const UpdateAnswer& answer) { ApplyUpdate(answer); });
 }
 

@@ -43,11 +43,11 @@ bool SaveWhole(const QImage& picture, const QString& path)
 
 } // namespace
 
-QImage Form1::ComposeExport() const { return ::ComposeExport(image1_, image3_, kExportSize); }
+QImage Form1::ComposeExport() const { return ::ComposeExport(symbol_, logo_, kExportSize); }
 
-void Form1::Command2_Click()
+void Form1::OnSave()
 {
-    if (image1_.isNull()) {
+    if (symbol_.isNull()) {
         SetStatus(QStringLiteral("请先生成二维码后在进行保存!"));
         return;
     }
@@ -74,9 +74,9 @@ void Form1::Command2_Click()
     else services_.Inform(this, kSaveTitle, QStringLiteral("二维码图片已保存!路径:") + QDir::toNativeSeparators(path));
 }
 
-void Form1::Command3_Click()
+void Form1::OnCopy()
 {
-    if (image1_.isNull()) {
+    if (symbol_.isNull()) {
         SetStatus(QStringLiteral("请先生成二维码后在进行复制!"));
         return;
     }
@@ -86,7 +86,7 @@ void Form1::Command3_Click()
     SetStatus(QStringLiteral("已复制到剪贴板!"));
 }
 
-void Form1::Command4_Click()
+void Form1::OnLogo()
 {
     services_.Inform(this, kHintTitle, QStringLiteral("建议上传300px*300px的JPG图片"));
     const QString file = services_.ChooseFile(this, QStringLiteral("选择LOGO"), QStringLiteral("JPG图片 (*.jpg)"));
@@ -99,28 +99,28 @@ void Form1::Command4_Click()
     }
     if (logo) {
         SupersedeLookup();
-        image3_ = *logo;
+        logo_ = *logo;
     }
-    if (image1_.isNull()) {
+    if (symbol_.isNull()) {
         SetStatus(QStringLiteral("LOGO已设置，请生成二维码"));
         return;
     }
-    PaintLogo(canvas_, image3_);
+    PaintLogo(canvas_, logo_);
     ShowCanvas();
 }
 
-void Form1::qk_Click()
+void Form1::OnClear()
 {
     SupersedeLookup();
-    if (image1_.isNull()) {
+    if (symbol_.isNull()) {
         SetStatus(QStringLiteral("没有二维条码,无需清除"));
         return;
     }
     canvas_ = ComposePicture(QImage(), QImage(), canvas_.size());
     ShowCanvas();
-    image1_ = QImage();
-    image3_ = QImage();
-    Label2->show();
+    symbol_ = QImage();
+    logo_ = QImage();
+    c_.previewPlaceholder->show();
     SetStatus(QStringLiteral("二维码已清除"));
-    Text1->clear();
+    c_.textBox->clear();
 }

@@ -65,14 +65,14 @@ TEST(Browser, AWebsiteThatCannotBeOpenedIsShownInTheStatusPanel)
         FakeOpener opener(c.status);
         DesktopThatStays services;
         Form1 form(services);
-        form.Form_Load();
-        form.Timer2->stop();
+        form.Start();
+        form.Controls().updateTimer->stop();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
         const QString before = form.StatusText();
         QStringList seen;
         QObject::connect(&form, &Form1::StatusChanged, &form, [&](const QString& text) { seen << text; });
-        ChooseFromMenu(form.menuBar(), form.xy);
-        ChooseFromMenu(form.menuBar(), form.oskelt);
+        ChooseFromMenu(form.menuBar(), form.Controls().studioSiteAction);
+        ChooseFromMenu(form.menuBar(), form.Controls().companySiteAction);
         if (c.status == 0) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return opener.Opened().count('\n') == 1; }, 5000));
             QTest::qWait(200);
@@ -105,7 +105,7 @@ TEST(Browser, AnUpdatePageThatCannotBeOpenedIsShownBeforeTheProgramEnds)
         int boxesAtQuit = -1;
         services.onQuit = [&] { boxesAtQuit = static_cast<int>(answers.Seen().size()); };
         Form1 form(services);
-        form.Form_Load(); // the check starts a second later
+        form.Start(); // the check starts a second later
         ASSERT_TRUE(QTest::qWaitFor([&] { return boxesAtQuit >= 0; }, 10000));
         EXPECT_EQ(answers.Texts(), (QStringList{"发现最新版本3.2.0，是否现在更新?",
                                                 kNoBrowser + "https://studio.test/index.php/Works/detail/sid/57"}));

@@ -34,8 +34,8 @@ protected:
         qputenv("VORLANE_API_URL", "http://127.0.0.1:9");
         services.programDir = programDir.path();
         form = std::make_unique<Form1>(services);
-        form->Form_Load();
-        form->Timer2->stop();
+        form->Start();
+        form->Controls().updateTimer->stop();
         form->EnableCommands();
     }
     void TearDown() override
@@ -45,8 +45,8 @@ protected:
     }
     void Generate(const QString& text)
     {
-        form->Text1->setPlainText(text);
-        form->GenerateSelected();
+        form->Controls().textBox->setPlainText(text);
+        form->OnGenerate();
     }
     // A red square logo as a JPEG file.
     QString LogoFile(QColor colour = Qt::red)
@@ -72,11 +72,11 @@ protected:
 
 TEST_F(CommandsTest, RefusalsWithoutASymbol)
 {
-    form->Command2->click();
+    form->Controls().saveButton->click();
     EXPECT_EQ(Status(), "请先生成二维码后在进行保存!");
-    form->Command3->click();
+    form->Controls().copyButton->click();
     EXPECT_EQ(Status(), "请先生成二维码后在进行复制!");
-    form->qk->trigger();
+    form->Controls().clearAction->trigger();
     EXPECT_EQ(Status(), "没有二维条码,无需清除");
     EXPECT_TRUE(services.boxes.empty());
     EXPECT_TRUE(QDir(programDir.path()).entryList(QDir::Files).isEmpty());
@@ -85,7 +85,7 @@ TEST_F(CommandsTest, RefusalsWithoutASymbol)
 TEST_F(CommandsTest, SaveWritesARealJpegBesideTheProgram)
 {
     Generate("saved payload");
-    form->Command2->click();
+    form->Controls().saveButton->click();
     const QString path = programDir.filePath("HD20260203090507.jpg");
     ASSERT_TRUE(QFile::exists(path));
     ASSERT_EQ(services.boxes.size(), 1u);
@@ -102,7 +102,7 @@ TEST_F(CommandsTest, SaveWritesARealJpegBesideTheProgram)
     // Saves within the same second keep every picture: the later ones get a suffix.
     for (const char* text : {"second", "third"}) {
         Generate(text);
-        form->Command2->click();
+        form->Controls().saveButton->click();
     }
     EXPECT_EQ(ZbarFile(path), "saved payload");
     EXPECT_EQ(ZbarFile(programDir.filePath("HD20260203090507_2.jpg")), "second");
@@ -127,7 +127,7 @@ TEST_F(CommandsTest, ReadOnlyOrInstalledProgramDirectoryFallsBackToPictures)
         services.boxes.clear();
         QFile::remove(path);
         Generate("fallback " + dir);
-        form->Command2->click();
+        form->Controls().saveButton->click();
         EXPECT_TRUE(QFile::exists(path));
         ASSERT_EQ(services.boxes.size(), 1u);
         EXPECT_EQ(services.boxes[0].text, "二维码图片已保存!路径:" + path);
@@ -138,7 +138,7 @@ TEST_F(CommandsTest, ReadOnlyOrInstalledProgramDirectoryFallsBackToPictures)
 
     // Nowhere to write: the failure is reported, never a success.
     qputenv("HOME", "/proc/nonexistent");
-    form->Command2->click();
+    form->Controls().saveButton->click();
     ASSERT_EQ(services.boxes.size(), 2u);
     EXPECT_TRUE(services.boxes[1].text.startsWith("二维码图片保存失败!路径:")) << services.boxes[1].text.toStdString();
     qputenv("HOME", oldHome);
@@ -169,7 +169,7 @@ private:
 TEST_F(CommandsTest, AFailedSaveLeavesThePreviousFileWhole)
 {
     Generate("first, saved whole");
-    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QTest::mouseClick(form->Controls().saveButton, Qt::LeftButton);
     const QString path = programDir.filePath("HD20260203090507.jpg");
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
@@ -181,7 +181,7 @@ TEST_F(CommandsTest, AFailedSaveLeavesThePreviousFileWhole)
     Generate("second, the disk is full");
     {
         FullDisk full;
-        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QTest::mouseClick(form->Controls().saveButton, Qt::LeftButton);
     }
     ASSERT_EQ(services.boxes.size(), 2u);
     const QString second = programDir.filePath("HD20260203090507_2.jpg"); // the same second: a name of its own
@@ -196,7 +196,7 @@ TEST_F(CommandsTest, AFailedSaveLeavesThePreviousFileWhole)
 TEST_F(CommandsTest, CopyPutsTheExportOnTheClipboard)
 {
     Generate("copied");
-    form->Command3->click();
+    form->Controls().copyButton->click();
     EXPECT_EQ(Status(), "已复制到剪贴板!");
     const QImage copied = QGuiApplication::clipboard()->image();
     EXPECT_EQ(copied.size(), QSize(667, 667));
@@ -206,7 +206,7 @@ TEST_F(CommandsTest, CopyPutsTheExportOnTheClipboard)
 TEST_F(CommandsTest, LogoBeforeAndAfterASymbol)
 {
     services.fileToChoose = LogoFile(Qt::red);
-    form->Command4->click();
+    form->Controls().logoButton->click();
     ASSERT_EQ(services.boxes.size(), 2u);
     EXPECT_EQ(services.boxes[0].text, "建议上传300px*300px的JPG图片");
     EXPECT_EQ(services.boxes[0].title, "提示");
@@ -215,7 +215,7 @@ TEST_F(CommandsTest, LogoBeforeAndAfterASymbol)
 
     Generate("with logo");
     EXPECT_TRUE(MiddleIs(form->PreviewImage(), Qt::red));
-    EXPECT_FALSE(MiddleIs(form->Image1(), Qt::red)); // the stored symbol stays bare
+    EXPECT_FALSE(MiddleIs(form->Symbol(), Qt::red)); // the stored symbol stays bare
     // The logo covers the middle fifth only.
     const QImage preview = form->PreviewImage();
     EXPECT_FALSE(MiddleIs(preview.copy(0, 0, 90, 90), Qt::red));
@@ -228,37 +228,37 @@ TEST_F(CommandsTest, LogoBeforeAndAfterASymbol)
 
     // A second logo while a symbol is shown is pasted at once.
     services.fileToChoose = LogoFile(Qt::blue);
-    form->Command4->click();
+    form->Controls().logoButton->click();
     EXPECT_TRUE(MiddleIs(form->PreviewImage(), Qt::blue));
     EXPECT_TRUE(MiddleIs(form->ComposeExport(), Qt::blue));
 
     // Cancelling the dialog or choosing something unreadable keeps the logo.
     services.fileToChoose.clear();
-    form->Command4->click();
+    form->Controls().logoButton->click();
     services.fileToChoose = programDir.filePath("missing.jpg");
-    form->Command4->click();
+    form->Controls().logoButton->click();
     EXPECT_TRUE(MiddleIs(form->PreviewImage(), Qt::blue));
 }
 
 TEST_F(CommandsTest, ClearForgetsSymbolAndLogoAndEmptiesTheTextOnly)
 {
     services.fileToChoose = LogoFile(Qt::red);
-    form->Command4->click();
+    form->Controls().logoButton->click();
     form->findChild<QLineEdit*>("Text2")->setText("card name");
     Generate("to clear");
-    form->qk->trigger();
+    form->Controls().clearAction->trigger();
     EXPECT_EQ(Status(), "二维码已清除");
-    EXPECT_TRUE(form->Image1().isNull());
-    EXPECT_TRUE(form->Image3().isNull());
-    EXPECT_TRUE(form->Label2->isVisible());
-    EXPECT_TRUE(form->Text1->toPlainText().isEmpty());
+    EXPECT_TRUE(form->Symbol().isNull());
+    EXPECT_TRUE(form->Logo().isNull());
+    EXPECT_TRUE(form->Controls().previewPlaceholder->isVisible());
+    EXPECT_TRUE(form->Controls().textBox->toPlainText().isEmpty());
     EXPECT_EQ(form->findChild<QLineEdit*>("Text2")->text(), "card name");
     EXPECT_EQ(form->findChild<QLineEdit*>("Text10")->text(), "http://");
-    form->Command2->click();
+    form->Controls().saveButton->click();
     EXPECT_EQ(Status(), "请先生成二维码后在进行保存!");
     Generate("bare again");
     EXPECT_FALSE(MiddleIs(form->PreviewImage(), Qt::red));
-    EXPECT_FALSE(form->Label2->isVisible());
+    EXPECT_FALSE(form->Controls().previewPlaceholder->isVisible());
 }
 
 // A picture in four coloured quarters: red, blue / green, yellow.
@@ -370,12 +370,12 @@ TEST_F(CommandsTest, LogosOfEverySizeAreDrawnAsSmallOnes)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         services.fileToChoose = programDir.filePath(c.file);
-        QTest::mouseClick(form->Command4, Qt::LeftButton);
+        QTest::mouseClick(form->Controls().logoButton, Qt::LeftButton);
         EXPECT_TRUE(near(quarters(), c.quarters));
         EXPECT_EQ(form->StatusText(), c.status);
         // What is kept is no larger than the export draws it.
-        EXPECT_LE(form->Image3().width(), 134);
-        EXPECT_LE(form->Image3().height(), 134);
+        EXPECT_LE(form->Logo().width(), 134);
+        EXPECT_LE(form->Logo().height(), 134);
     }
 }
 

@@ -77,14 +77,14 @@ void SaveAndCopy(Form1& form, const std::vector<std::pair<int, bool>>& cases, co
     PayloadEncoder encoder;
     const QString longest = Letters(1663);
     for (auto [v, withLogo] : cases) {
-        if (withLogo && form.Image3().isNull()) QTest::mouseClick(form.Command4, Qt::LeftButton);
+        if (withLogo && form.Logo().isNull()) QTest::mouseClick(form.Controls().logoButton, Qt::LeftButton);
         const QString text = TextNeeding(v, encoder, longest);
-        form.Text1->setPlainText(text);
-        QTest::mouseClick(form.Command1, Qt::LeftButton);
-        ASSERT_EQ(VersionOf(form.Image1()), v);
-        QTest::mouseClick(form.Command2, Qt::LeftButton);
+        form.Controls().textBox->setPlainText(text);
+        QTest::mouseClick(form.Controls().generateButton, Qt::LeftButton);
+        ASSERT_EQ(VersionOf(form.Symbol()), v);
+        QTest::mouseClick(form.Controls().saveButton, Qt::LeftButton);
         pictures.push_back({v, withLogo, false, form.SavedPath(), text.toStdString()});
-        QTest::mouseClick(form.Command3, Qt::LeftButton);
+        QTest::mouseClick(form.Controls().copyButton, Qt::LeftButton);
         const QString copy = QDir(dir).filePath(QString("copy-%1-%2.png").arg(v).arg(withLogo));
         const QImage copied = QGuiApplication::clipboard()->image();
         ASSERT_EQ(copied.size(), QSize(kExportSize, kExportSize));
@@ -126,8 +126,8 @@ TEST(Export, SavedAndCopiedPicturesReadBackAtEveryVersion)
     services.programDir = dir.path();
     qputenv("VORLANE_API_URL", "http://127.0.0.1:9");
     Form1 form(services);
-    form.Form_Load();
-    form.Timer2->stop();
+    form.Start();
+    form.Controls().updateTimer->stop();
     form.EnableCommands();
     QImage logo(100, 100, QImage::Format_RGB32); // a photo-like logo: a colour ramp
     for (int y = 0; y < 100; ++y)

@@ -34,15 +34,15 @@ struct ScratchDesktop : DesktopServices {
 void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
 void ClickTab(Form1& form, int k) // 1-based
 {
-    QTest::mouseClick(form.TabStrip1, Qt::LeftButton, {}, form.TabStrip1->tabRect(k - 1).center());
+    QTest::mouseClick(form.Controls().kindTabs, Qt::LeftButton, {}, form.Controls().kindTabs->tabRect(k - 1).center());
 }
 // Clicking into the text selects all of it, so typing replaces it.
 void TypeText(Form1& form, const QString& text)
 {
     ClickTab(form, 1);
-    QTest::mouseClick(form.Text1->viewport(), Qt::LeftButton, {}, QPoint(40, 10));
-    if (text.isEmpty()) QTest::keyClick(form.Text1, Qt::Key_Delete);
-    else QTest::keyClicks(form.Text1, text);
+    QTest::mouseClick(form.Controls().textBox->viewport(), Qt::LeftButton, {}, QPoint(40, 10));
+    if (text.isEmpty()) QTest::keyClick(form.Controls().textBox, Qt::Key_Delete);
+    else QTest::keyClicks(form.Controls().textBox, text);
 }
 void TypeAccount(Form1& form, const QString& account)
 {
@@ -52,7 +52,7 @@ void TypeAccount(Form1& form, const QString& account)
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(box, account);
 }
-bool Busy(Form1& form) { return form.Picture1->cursor().shape() == Qt::BusyCursor; }
+bool Busy(Form1& form) { return form.Controls().preview->cursor().shape() == Qt::BusyCursor; }
 
 struct Case {
     const char* what;
@@ -77,15 +77,15 @@ void LookUpLateAndAct(const Case& c, const QString& dir)
     ScratchDesktop services;
     services.dir = dir;
     Form1 form(services);
-    form.Form_Load();
-    form.Timer2->stop();
+    form.Start();
+    form.Controls().updateTimer->stop();
     form.EnableCommands();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     BoxAnswerer answers;
     TypeText(form, "before");
-    Click(form.Command1);
+    Click(form.Controls().generateButton);
     TypeAccount(form, "vorlane");
-    Click(form.Command1);
+    Click(form.Controls().generateButton);
     EXPECT_EQ(form.StatusText(), kWaiting);
     EXPECT_TRUE(Busy(form));
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests == 1; }, 5000));
@@ -100,7 +100,7 @@ void LookUpLateAndAct(const Case& c, const QString& dir)
     boxes.removeIf([](const QString& t) { return t.startsWith("二维码图片已保存"); });
     EXPECT_EQ(boxes, c.boxes);
     const QString savedBefore = form.SavedPath();
-    Click(form.Command2);
+    Click(form.Controls().saveButton);
     if (c.saved.empty()) {
         EXPECT_EQ(form.StatusText(), "请先生成二维码后在进行保存!");
         EXPECT_EQ(form.SavedPath(), savedBefore);
@@ -123,7 +123,7 @@ TEST(LateLookup, ANewerActionSupersedesTheWaitOthersLetTheReplyLand)
          true,
          [](Form1& f) {
              TypeText(f, "my text");
-             Click(f.Command1);
+             Click(f.Controls().generateButton);
          },
          kDone,
          {},
@@ -132,14 +132,16 @@ TEST(LateLookup, ANewerActionSupersedesTheWaitOthersLetTheReplyLand)
          false,
          [](Form1& f) {
              TypeText(f, "");
-             Click(f.Command1);
+             Click(f.Controls().generateButton);
          },
          "请输入内容后再进行生成!",
          {},
          "before"},
         {"清空条码",
          false,
-         [](Form1& f) { ChooseFromMenu(f.menuBar(), f.findChild<QMenu*>("menu1")->menuAction(), f.qk); },
+         [](Form1& f) {
+             ChooseFromMenu(f.menuBar(), f.findChild<QMenu*>("menu1")->menuAction(), f.Controls().clearAction);
+         },
          "二维码已清除",
          {},
          ""},
@@ -147,7 +149,7 @@ TEST(LateLookup, ANewerActionSupersedesTheWaitOthersLetTheReplyLand)
          true,
          [&](Form1& f) {
              FileDialogAnswerer choose(logo);
-             Click(f.Command4);
+             Click(f.Controls().logoButton);
          },
          kDone,
          {"建议上传300px*300px的JPG图片"},
@@ -156,15 +158,15 @@ TEST(LateLookup, ANewerActionSupersedesTheWaitOthersLetTheReplyLand)
          false,
          [](Form1& f) {
              TypeAccount(f, "other");
-             Click(f.Command1);
+             Click(f.Controls().generateButton);
          },
          kDone,
          {},
          "other payload"},
         // These do not supersede: the reply lands.
         {"a tab switch", true, [](Form1& f) { ClickTab(f, 1); }, kRefusal, {kRefusal}, "before"},
-        {"保存", false, [](Form1& f) { Click(f.Command2); }, kDone, {}, "late payload"},
-        {"复制", false, [](Form1& f) { Click(f.Command3); }, kDone, {}, "late payload"},
+        {"保存", false, [](Form1& f) { Click(f.Controls().saveButton); }, kDone, {}, "late payload"},
+        {"复制", false, [](Form1& f) { Click(f.Controls().copyButton); }, kDone, {}, "late payload"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

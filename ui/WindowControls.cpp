@@ -1,30 +1,35 @@
 // The window's controls, built frame by frame from layout tables.
+#include "WindowControls.h"
+
+#include <QAction>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
+#include <span>
 
-#include "Form1.h"
 #include "FormLayout.h"
-#include "FormServices.h"
 
-// One plain control of a frame: a caption or a grey hint (Label3(number)), a
-// one-line box (Text<number>) or a separator rule (Line<number>).
+namespace {
+
+// One plain control of a frame: a caption or a grey hint (Label3(number)), the
+// SMS counter (a caption the window rewrites), a one-line box (Text<number>) or a
+// separator rule (Line<number>).
 struct FormField {
-    enum Kind { Caption, Hint, Box, Rule } kind;
+    enum Kind { Caption, Hint, Counter, Box, Rule } kind;
     int number;
     const char* text;             // the caption, the hint, or the box's text at start
     int left, top, width, height; // twips
     FormFont font;
 };
-
-namespace {
 
 using Field = FormField;
 using enum FormFont;
@@ -49,10 +54,10 @@ constexpr Field kUrlFields[] = {
     {Field::Hint, 24, "扫描后支持自动跳转网页", 375, 1680, 6015, 255, YaHei9},
 };
 
-// Besides Option1 and Text11, which come first so that Tab visits them before Text12.
+// Besides Option1 and Text11 (the SMS body), which come first so that Tab visits them before Text12.
 constexpr Field kSmsFields[] = {
     {Field::Caption, 9, "输入信息内容", 360, 480, 1170, 285, YaHei975},
-    {Field::Caption, 10, "已输入数量：0/300", 360, 3000, 1740, 285, YaHei975},
+    {Field::Counter, 10, "已输入数量：0/300", 360, 3000, 1740, 285, YaHei975},
     {Field::Rule, 1, "", 360, 3600, 6000, 15, YaHei975},
     {Field::Caption, 11, "请输入手机号码", 360, 3960, 1365, 285, YaHei975},
     {Field::Box, 12, "", 2160, 3960, 4215, 375, YaHei975},
@@ -102,96 +107,62 @@ constexpr Field kWeChatFields[] = {
 
 // The command buttons, left to right and top to bottom.
 struct ButtonRow {
-    QPushButton* Form1::*button;
+    QPushButton* WindowControls::*button;
     const char* name;
     const char* caption;
     int left, top, width, height;
-    void (Form1::*click)();
 };
 
 const ButtonRow kButtons[] = {
-    {&Form1::Command4, "Command4", "嵌入LOGO", 7560, 4680, 3735, 615, &Form1::Command4_Click},
-    {&Form1::Command1, "Command1", "生成二维码", 7560, 5400, 3735, 615, &Form1::Command1_Click},
-    {&Form1::Command3, "Command3", "复制", 7560, 6120, 1815, 615, &Form1::Command3_Click},
-    {&Form1::Command2, "Command2", "保存", 9480, 6120, 1815, 615, &Form1::Command2_Click},
+    {&WindowControls::logoButton, "Command4", "嵌入LOGO", 7560, 4680, 3735, 615},
+    {&WindowControls::generateButton, "Command1", "生成二维码", 7560, 5400, 3735, 615},
+    {&WindowControls::copyButton, "Command3", "复制", 7560, 6120, 1815, 615},
+    {&WindowControls::saveButton, "Command2", "保存", 9480, 6120, 1815, 615},
 };
 
-} // namespace
-
-void Form1::BuildControls()
+void BuildTabStrip(WindowControls& c, QWidget* client)
 {
-    auto* client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(773, 509);
-    setCentralWidget(client);
-
-    BuildTabStrip(client);
-    for (size_t i = 0; i < Frame1.size(); ++i) {
-        Frame1[i] = new QFrame(client);
-        Frame1[i]->setObjectName(QStringLiteral("Frame1(%1)").arg(i));
-        Frame1[i]->setGeometry(Twips(360, 720, 6735, 5895));
-        Frame1[i]->setFont(MakeFont(Tahoma));
-    }
-    BuildTextFrame(Frame1[0]);
-    BuildFields(Frame1[1], kCardFields);
-    BuildFields(Frame1[2], kUrlFields);
-    BuildSmsFrame(Frame1[3]);
-    BuildWifiFrame(Frame1[4]);
-    BuildFields(Frame1[5], kPhoneFields);
-    BuildFields(Frame1[6], kEmailFields);
-    BuildFields(Frame1[7], kAppFields);
-    BuildFields(Frame1[8], kWeChatFields);
-    BuildPreviewAndButtons(client);
-    BuildStatusBar(client);
-
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(1000);
-    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
-}
-
-void Form1::BuildTabStrip(QWidget* client)
-{
-    TabStrip1 = new QTabBar(client);
-    TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
-    TabStrip1->setFont(MakeFont(YaHei975));
-    TabStrip1->setExpanding(false);
-    TabStrip1->setDrawBase(true);
+    c.kindTabs = new QTabBar(client);
+    c.kindTabs->setObjectName(QStringLiteral("TabStrip1"));
+    c.kindTabs->setFont(MakeFont(YaHei975));
+    c.kindTabs->setExpanding(false);
+    c.kindTabs->setDrawBase(true);
     const char* captions[] = {"文字", "名片", "网址", "短信", "WIFI", "电话", "邮箱", "APP", "微信"};
     const char* keys[] = {"wenzi", "mingpian", "wangzhi", "duanxin", "wifi", "dianhua", "email", "wechatapp", "wechat"};
     for (int i = 0; i < 9; ++i) {
-        TabStrip1->addTab(QString::fromUtf8(captions[i]));
-        TabStrip1->setTabData(i, QString::fromLatin1(keys[i]));
+        c.kindTabs->addTab(QString::fromUtf8(captions[i]));
+        c.kindTabs->setTabData(i, QString::fromLatin1(keys[i]));
     }
     // The strip's area is the row of tabs and the page below it.
     const QRect strip = Twips(240, 240, 6975, 6495);
     constexpr int kTabHeight = 30;
-    TabStrip1->setGeometry(strip.x(), strip.y(), strip.width(), kTabHeight);
+    c.kindTabs->setGeometry(strip.x(), strip.y(), strip.width(), kTabHeight);
     auto* page = new QFrame(client);
     page->setObjectName(QStringLiteral("TabStrip1Page"));
     page->setFrameShape(QFrame::StyledPanel);
     page->setGeometry(strip.x(), strip.y() + kTabHeight - 1, strip.width(), strip.height() - kTabHeight + 1);
-    connect(TabStrip1, &QTabBar::currentChanged, this, [this] { TabStrip1_Click(); });
 }
 
-void Form1::BuildFields(QWidget* frame, std::span<const FormField> fields)
+QLabel* FieldLabel(const Field& f, QWidget* frame)
+{
+    auto* label = new QLabel(QString::fromUtf8(f.text), frame);
+    label->setObjectName(QStringLiteral("Label3(%1)").arg(f.number));
+    if (f.kind == Field::Hint) label->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
+    return label;
+}
+
+void BuildFields(WindowControls& c, QWidget* frame, std::span<const Field> fields)
 {
     for (const Field& f : fields) {
         QWidget* w = nullptr;
         switch (f.kind) {
         case Field::Caption:
-        case Field::Hint: {
-            auto* label = new QLabel(QString::fromUtf8(f.text), frame);
-            label->setObjectName(QStringLiteral("Label3(%1)").arg(f.number));
-            if (f.kind == Field::Hint) label->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
-            Label3[static_cast<size_t>(f.number)] = label;
-            w = label;
-            break;
-        }
+        case Field::Hint: w = FieldLabel(f, frame); break;
+        case Field::Counter: w = c.smsCounter = FieldLabel(f, frame); break;
         case Field::Box: {
             auto* box = new QLineEdit(QString::fromUtf8(f.text), frame);
             box->setObjectName(QStringLiteral("Text%1").arg(f.number));
-            LineText[static_cast<size_t>(f.number)] = box;
+            c.lineBoxes[static_cast<size_t>(f.number)] = box;
             w = box;
             break;
         }
@@ -207,7 +178,7 @@ void Form1::BuildFields(QWidget* frame, std::span<const FormField> fields)
 }
 
 // A multi-line box with a vertical scroll bar that Tab leaves.
-static QPlainTextEdit* MultiLineBox(QWidget* frame, const char* name, QRect geometry, FormFont font)
+QPlainTextEdit* MultiLineBox(QWidget* frame, const char* name, QRect geometry, FormFont font)
 {
     auto* box = new QPlainTextEdit(frame);
     box->setObjectName(QString::fromLatin1(name));
@@ -218,90 +189,134 @@ static QPlainTextEdit* MultiLineBox(QWidget* frame, const char* name, QRect geom
     return box;
 }
 
-void Form1::BuildTextFrame(QWidget* frame)
-{
-    Text1 = MultiLineBox(frame, "Text1", Twips(120, 240, 6495, 5535), YaHei105);
-    Text1->installEventFilter(this);
-    Text1->viewport()->installEventFilter(this);
-}
-
-void Form1::BuildSmsFrame(QWidget* frame)
+void BuildSmsFrame(WindowControls& c, QWidget* frame)
 {
     const char* options[] = {"短信", "彩信"};
-    for (size_t i = 0; i < Option1.size(); ++i) {
-        Option1[i] = new QRadioButton(QString::fromUtf8(options[i]), frame);
-        Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
-        Option1[i]->setFont(MakeFont(YaHei975));
-        Option1[i]->setGeometry(Twips(4680 + 960 * static_cast<int>(i), 480, 735, 285));
+    QRadioButton* buttons[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        buttons[i] = new QRadioButton(QString::fromUtf8(options[i]), frame);
+        buttons[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
+        buttons[i]->setFont(MakeFont(YaHei975));
+        buttons[i]->setGeometry(Twips(4680 + 960 * i, 480, 735, 285));
     }
-    Option1[0]->setChecked(true);
-    Text11 = MultiLineBox(frame, "Text11", Twips(360, 960, 6015, 1905), YaHei975);
-    BuildFields(frame, kSmsFields);
-    connect(Text11, &QPlainTextEdit::textChanged, this, &Form1::Text11_Change);
+    c.smsButton = buttons[0];
+    c.mmsButton = buttons[1];
+    c.smsButton->setChecked(true);
+    c.smsBody = MultiLineBox(frame, "Text11", Twips(360, 960, 6015, 1905), YaHei975);
+    BuildFields(c, frame, kSmsFields);
 }
 
-void Form1::BuildWifiFrame(QWidget* frame)
+void BuildWifiFrame(WindowControls& c, QWidget* frame)
 {
-    BuildFields(frame, kWifiFields);
-    Combo1 = new QComboBox(frame);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setEditable(false);
-    Combo1->setFont(MakeFont(YaHei975));
-    Combo1->setGeometry(Twips(2280, 2400, 4095, 375));
+    BuildFields(c, frame, kWifiFields);
+    c.wifiSecurity = new QComboBox(frame);
+    c.wifiSecurity->setObjectName(QStringLiteral("Combo1"));
+    c.wifiSecurity->setEditable(false);
+    c.wifiSecurity->setFont(MakeFont(YaHei975));
+    c.wifiSecurity->setGeometry(Twips(2280, 2400, 4095, 375));
 }
 
-void Form1::BuildPreviewAndButtons(QWidget* client)
+void BuildPreviewAndButtons(WindowControls& c, QWidget* client)
 {
-    Picture1 = new QLabel(client);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(Twips(7560, 720, 3735, 3855));
-    Picture1->setFrameShape(QFrame::NoFrame);
-    Label2 = new QLabel(QStringLiteral("二维条码图片区"), Picture1);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setFont(MakeFont(Tahoma));
-    Label2->setAlignment(Qt::AlignCenter);
-    Label2->setGeometry(Twips(0, 1920, 3660, 195));
-    ShowCanvas();
+    c.preview = new QLabel(client);
+    c.preview->setObjectName(QStringLiteral("Picture1"));
+    c.preview->setGeometry(Twips(7560, 720, 3735, 3855));
+    c.preview->setFrameShape(QFrame::NoFrame);
+    c.previewPlaceholder = new QLabel(QStringLiteral("二维条码图片区"), c.preview);
+    c.previewPlaceholder->setObjectName(QStringLiteral("Label2"));
+    c.previewPlaceholder->setFont(MakeFont(Tahoma));
+    c.previewPlaceholder->setAlignment(Qt::AlignCenter);
+    c.previewPlaceholder->setGeometry(Twips(0, 1920, 3660, 195));
 
     for (const ButtonRow& row : kButtons) {
-        QPushButton*& b = this->*row.button;
+        QPushButton*& b = c.*row.button;
         b = new QPushButton(QString::fromUtf8(row.caption), client);
         b->setObjectName(QString::fromLatin1(row.name));
         b->setFont(MakeFont(Tahoma));
         b->setGeometry(Twips(row.left, row.top, row.width, row.height));
         b->setEnabled(false);
-        connect(b, &QPushButton::clicked, this, row.click);
     }
 }
 
-void Form1::BuildStatusBar(QWidget* client)
+void BuildStatusBar(WindowControls& c, QWidget* client)
 {
-    // A label, the status panel, a clock.
-    S1 = new QStatusBar(client);
-    S1->setObjectName(QStringLiteral("S1"));
-    S1->setSizeGripEnabled(false);
-    S1->setGeometry(Twips(0, 7020, 11595, 615));
+    c.statusBar = new QStatusBar(client);
+    c.statusBar->setObjectName(QStringLiteral("S1"));
+    c.statusBar->setSizeGripEnabled(false);
+    c.statusBar->setGeometry(Twips(0, 7020, 11595, 615));
     const char* panelNames[] = {"S1Panel1", "StatusPanel", "S1Panel3"};
-    for (int i = 0; i < 3; ++i) {
-        panels_[i] = new QLabel(S1);
-        panels_[i]->setObjectName(QString::fromLatin1(panelNames[i]));
-        panels_[i]->setFrameShape(QFrame::Panel);
-        panels_[i]->setFrameShadow(QFrame::Sunken);
+    auto& panels = c.statusPanels;
+    for (size_t i = 0; i < panels.size(); ++i) {
+        panels[i] = new QLabel(c.statusBar);
+        panels[i]->setObjectName(QString::fromLatin1(panelNames[i]));
+        panels[i]->setFrameShape(QFrame::Panel);
+        panels[i]->setFrameShadow(QFrame::Sunken);
     }
     constexpr int kInch = 1440 / 15;
-    panels_[0]->setText(QStringLiteral("提示"));
-    panels_[0]->setFixedWidth(kInch);
-    panels_[1]->setText(QStringLiteral("正在检测版本更新"));
-    panels_[1]->setMinimumWidth(kInch);
-    panels_[2]->setFixedWidth(kInch);
-    panels_[2]->setAlignment(Qt::AlignCenter);
-    S1->addWidget(panels_[0]);
-    S1->addWidget(panels_[1], 1);
-    S1->addPermanentWidget(panels_[2]);
-    clock_ = new QTimer(this);
-    clock_->setInterval(1000);
-    connect(clock_, &QTimer::timeout, this,
-            [this] { panels_[2]->setText(services_.Now().toString(QStringLiteral("HH:mm:ss"))); });
-    panels_[2]->setText(services_.Now().toString(QStringLiteral("HH:mm:ss")));
-    clock_->start();
+    panels[0]->setText(QStringLiteral("提示"));
+    panels[0]->setFixedWidth(kInch);
+    panels[1]->setText(QStringLiteral("正在检测版本更新"));
+    panels[1]->setMinimumWidth(kInch);
+    panels[2]->setFixedWidth(kInch);
+    panels[2]->setAlignment(Qt::AlignCenter);
+    c.statusBar->addWidget(panels[0]);
+    c.statusBar->addWidget(panels[1], 1);
+    c.statusBar->addPermanentWidget(panels[2]);
+}
+
+QAction* NamedAction(QAction* action, const char* name)
+{
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+void BuildMenu(WindowControls& c, QMainWindow& window)
+{
+    QMenuBar* bar = window.menuBar();
+    bar->setObjectName(QStringLiteral("menuBar"));
+    QMenu* menu1 = bar->addMenu(QStringLiteral("程序菜单"));
+    menu1->setObjectName(QStringLiteral("menu1"));
+    c.generateAction = NamedAction(menu1->addAction(QStringLiteral("生成条码")), "shengcheng");
+    menu1->addSeparator()->setObjectName(QStringLiteral("x1"));
+    c.clearAction = NamedAction(menu1->addAction(QStringLiteral("清空条码")), "qk");
+    menu1->addSeparator()->setObjectName(QStringLiteral("x2"));
+    c.helpAction = NamedAction(menu1->addAction(QStringLiteral("使用说明")), "sm");
+    c.studioSiteAction = NamedAction(bar->addAction(QStringLiteral("工作室官网")), "xy");
+    c.companySiteAction = NamedAction(bar->addAction(QStringLiteral("Tarvik公司官网")), "oskelt");
+    c.exitAction = NamedAction(bar->addAction(QStringLiteral("退出程序")), "qq");
+}
+
+} // namespace
+
+WindowControls BuildWindowControls(QMainWindow& window)
+{
+    WindowControls c;
+    auto* client = new QWidget(&window);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(773, 509);
+    window.setCentralWidget(client);
+
+    BuildTabStrip(c, client);
+    for (size_t i = 0; i < c.kindPages.size(); ++i) {
+        c.kindPages[i] = new QFrame(client);
+        c.kindPages[i]->setObjectName(QStringLiteral("Frame1(%1)").arg(i));
+        c.kindPages[i]->setGeometry(Twips(360, 720, 6735, 5895));
+        c.kindPages[i]->setFont(MakeFont(Tahoma));
+    }
+    c.textBox = MultiLineBox(c.kindPages[0], "Text1", Twips(120, 240, 6495, 5535), YaHei105);
+    BuildFields(c, c.kindPages[1], kCardFields);
+    BuildFields(c, c.kindPages[2], kUrlFields);
+    BuildSmsFrame(c, c.kindPages[3]);
+    BuildWifiFrame(c, c.kindPages[4]);
+    BuildFields(c, c.kindPages[5], kPhoneFields);
+    BuildFields(c, c.kindPages[6], kEmailFields);
+    BuildFields(c, c.kindPages[7], kAppFields);
+    BuildFields(c, c.kindPages[8], kWeChatFields);
+    BuildPreviewAndButtons(c, client);
+    BuildStatusBar(c, client);
+    c.updateTimer = new QTimer(&window);
+    c.updateTimer->setObjectName(QStringLiteral("Timer2"));
+    c.updateTimer->setInterval(1000);
+    BuildMenu(c, window);
+    return c;
 }
