@@ -215,13 +215,12 @@ TEST_F(WindowTest, StandardButtonsSpeakChinese)
 // Every visible control of the window where the layout table puts it, in twips
 // (Left, Top, Width, Height; -1 where the table gives no figure), relative to
 // its container. 15 twips make a pixel.
-TEST_F(WindowTest, EveryControlStandsWhereTheLayoutTablePutsIt)
-{
-    struct Place {
-        const char* name;
-        int left, top, width, height;
-    } places[] = {
-        // clang-format off
+struct Place {
+    const char* name;
+    int left, top, width, height;
+};
+const Place kPlaces[] = {
+    // clang-format off
         {"TabStrip1", 240, 240, 6975, 6495},
         {"Frame1(0)", 360, 720, 6735, 5895}, {"Frame1(1)", 360, 720, 6735, 5895}, {"Frame1(2)", 360, 720, 6735, 5895},
         {"Frame1(3)", 360, 720, 6735, 5895}, {"Frame1(4)", 360, 720, 6735, 5895}, {"Frame1(5)", 360, 720, 6735, 5895},
@@ -275,9 +274,12 @@ TEST_F(WindowTest, EveryControlStandsWhereTheLayoutTablePutsIt)
         {"Label3(17)", 360, 600, -1, 285}, {"Text17", 360, 1080, 6015, 375}, {"Label3(20)", 360, 1680, -1, -1},
         {"Label3(27)", 360, 2040, -1, -1},
         {"Label3(18)", 360, 600, -1, 285}, {"Text18", 360, 1080, 6015, 375}, {"Label3(28)", 360, 1680, -1, -1},
-        // clang-format on
-    };
-    for (const Place& p : places) {
+    // clang-format on
+};
+
+TEST_F(WindowTest, EveryControlStandsWhereTheLayoutTablePutsIt)
+{
+    for (const Place& p : kPlaces) {
         QWidget* w = form->findChild<QWidget*>(p.name);
         ASSERT_TRUE(w) << p.name;
         QRect r = w->geometry();
