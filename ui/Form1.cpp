@@ -87,7 +87,7 @@ Form1::Form1(FormServices& services, QWidget* parent)
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(MakeFont(FormFont::YaHei975));
     canvas_ = BlankCanvas();
-    c_ = BuildWindowControls(*this);
+    controls_ = BuildWindowControls(*this);
     ShowCanvas();
     ConnectControls();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -97,24 +97,24 @@ Form1::~Form1() = default;
 
 void Form1::ConnectControls()
 {
-    connect(c_.kindTabs, &QTabBar::currentChanged, this, [this] { OnKindChanged(); });
-    c_.textBox->installEventFilter(this);
-    c_.textBox->viewport()->installEventFilter(this);
-    connect(c_.smsBody, &QPlainTextEdit::textChanged, this, &Form1::OnSmsBodyChanged);
-    connect(c_.logoButton, &QPushButton::clicked, this, &Form1::OnLogo);
-    connect(c_.generateButton, &QPushButton::clicked, this, &Form1::OnGenerate);
-    connect(c_.copyButton, &QPushButton::clicked, this, &Form1::OnCopy);
-    connect(c_.saveButton, &QPushButton::clicked, this, &Form1::OnSave);
-    connect(c_.updateTimer, &QTimer::timeout, this, &Form1::OnUpdateTimer);
-    connect(c_.generateAction, &QAction::triggered, this, &Form1::OnGenerate);
-    connect(c_.clearAction, &QAction::triggered, this, &Form1::OnClear);
-    connect(c_.helpAction, &QAction::triggered, this, &Form1::OnHelp);
-    connect(c_.studioSiteAction, &QAction::triggered, this, &Form1::OnStudioSite);
-    connect(c_.companySiteAction, &QAction::triggered, this, &Form1::OnCompanySite);
-    connect(c_.exitAction, &QAction::triggered, this, &Form1::OnExit);
+    connect(controls_.kindTabs, &QTabBar::currentChanged, this, [this] { OnKindChanged(); });
+    controls_.textBox->installEventFilter(this);
+    controls_.textBox->viewport()->installEventFilter(this);
+    connect(controls_.smsBody, &QPlainTextEdit::textChanged, this, &Form1::OnSmsBodyChanged);
+    connect(controls_.logoButton, &QPushButton::clicked, this, &Form1::OnLogo);
+    connect(controls_.generateButton, &QPushButton::clicked, this, &Form1::OnGenerate);
+    connect(controls_.copyButton, &QPushButton::clicked, this, &Form1::OnCopy);
+    connect(controls_.saveButton, &QPushButton::clicked, this, &Form1::OnSave);
+    connect(controls_.updateTimer, &QTimer::timeout, this, &Form1::OnUpdateTimer);
+    connect(controls_.generateAction, &QAction::triggered, this, &Form1::OnGenerate);
+    connect(controls_.clearAction, &QAction::triggered, this, &Form1::OnClear);
+    connect(controls_.helpAction, &QAction::triggered, this, &Form1::OnHelp);
+    connect(controls_.studioSiteAction, &QAction::triggered, this, &Form1::OnStudioSite);
+    connect(controls_.companySiteAction, &QAction::triggered, this, &Form1::OnCompanySite);
+    connect(controls_.exitAction, &QAction::triggered, this, &Form1::OnExit);
 
     // The clock panel shows the time of day, a second at a time.
-    QLabel* clockPanel = c_.statusPanels[2];
+    QLabel* clockPanel = controls_.statusPanels[2];
     clock_ = new QTimer(this);
     clock_->setInterval(1000);
     connect(clock_, &QTimer::timeout, this,
@@ -137,35 +137,36 @@ void Form1::Start()
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
     show();
-    for (int i = 1; i < 9; ++i) c_.kindPages[i]->hide();
-    c_.kindPages[0]->show();
-    c_.wifiSecurity->addItems({QStringLiteral("WPA/WPA2"), QStringLiteral("WEP"), QStringLiteral("无加密")});
-    c_.wifiSecurity->setCurrentIndex(0);
-    c_.updateTimer->start();
+    for (int i = 1; i < 9; ++i) controls_.kindPages[i]->hide();
+    controls_.kindPages[0]->show();
+    controls_.wifiSecurity->addItems({QStringLiteral("WPA/WPA2"), QStringLiteral("WEP"), QStringLiteral("无加密")});
+    controls_.wifiSecurity->setCurrentIndex(0);
+    controls_.updateTimer->start();
 }
 
 void Form1::OnKindChanged()
 {
-    for (QFrame* f : c_.kindPages) f->hide();
-    const int k = c_.kindTabs->currentIndex() + 1;
-    if (k >= 1 && k <= 9) c_.kindPages[static_cast<size_t>(k - 1)]->show();
+    for (QFrame* f : controls_.kindPages) f->hide();
+    const int k = controls_.kindTabs->currentIndex() + 1;
+    if (k >= 1 && k <= 9) controls_.kindPages[static_cast<size_t>(k - 1)]->show();
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == c_.textBox && event->type() == QEvent::FocusIn) {
+    if (watched == controls_.textBox && event->type() == QEvent::FocusIn) {
         // Only focus the user moves into the box selects all; focus that comes back
         // from a menu, a box, a dialog or another program keeps the caret where it was.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         const bool movedIn = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
                              reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
-        if (movedIn) c_.textBox->selectAll();
+        if (movedIn) controls_.textBox->selectAll();
         // The press that moved the focus in would put the caret under the mouse: it
         // follows at once, so it is held back once and the selection stays.
         keepSelectionOnPress_ = reason == Qt::MouseFocusReason;
         if (keepSelectionOnPress_) QTimer::singleShot(0, this, [this] { keepSelectionOnPress_ = false; });
     }
-    if (watched == c_.textBox->viewport() && event->type() == QEvent::MouseButtonPress && keepSelectionOnPress_) {
+    if (watched == controls_.textBox->viewport() && event->type() == QEvent::MouseButtonPress &&
+        keepSelectionOnPress_) {
         keepSelectionOnPress_ = false;
         return true;
     }
@@ -175,50 +176,50 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 void Form1::OnSmsBodyChanged()
 {
     // Counted as it is sent: a line break is CR LF, two units.
-    const qsizetype n = BoxText(c_.smsBody).size();
+    const qsizetype n = BoxText(controls_.smsBody).size();
     if (n <= kSmsLimit) {
-        c_.smsCounter->setText(QStringLiteral("已输入数量：%1/%2").arg(n).arg(kSmsLimit - n));
+        controls_.smsCounter->setText(QStringLiteral("已输入数量：%1/%2").arg(n).arg(kSmsLimit - n));
         return;
     }
-    c_.smsBody->setPlainText(LimitSent(BoxText(c_.smsBody, u"\n"), kSmsLimit));
-    QTextCursor cursor = c_.smsBody->textCursor();
+    controls_.smsBody->setPlainText(LimitSent(BoxText(controls_.smsBody, u"\n"), kSmsLimit));
+    QTextCursor cursor = controls_.smsBody->textCursor();
     cursor.movePosition(QTextCursor::End);
-    c_.smsBody->setTextCursor(cursor);
+    controls_.smsBody->setTextCursor(cursor);
 }
 
 void Form1::EnableCommands()
 {
-    c_.generateButton->setEnabled(true);
-    c_.saveButton->setEnabled(true);
-    c_.copyButton->setEnabled(true);
-    c_.logoButton->setEnabled(true);
+    controls_.generateButton->setEnabled(true);
+    controls_.saveButton->setEnabled(true);
+    controls_.copyButton->setEnabled(true);
+    controls_.logoButton->setEnabled(true);
 }
 
-QString Form1::StatusText() const { return c_.statusPanels[1]->text(); }
+QString Form1::StatusText() const { return controls_.statusPanels[1]->text(); }
 
 void Form1::SetStatus(const QString& text)
 {
-    c_.statusPanels[1]->setText(text);
+    controls_.statusPanels[1]->setText(text);
     emit StatusChanged(text);
 }
 
-void Form1::ShowCanvas() { c_.preview->setPixmap(QPixmap::fromImage(canvas_)); }
+void Form1::ShowCanvas() { controls_.preview->setPixmap(QPixmap::fromImage(canvas_)); }
 
 FormInput Form1::ReadInput() const
 {
     FormInput in;
-    in[Box::Content] = BoxText(c_.textBox).toStdU16String();
-    in[Box::SmsBody] = BoxText(c_.smsBody).toStdU16String();
-    for (size_t i = 0; i < c_.lineBoxes.size(); ++i)
-        if (c_.lineBoxes[i]) in[static_cast<Box>(i)] = c_.lineBoxes[i]->text().toStdU16String();
-    in.mms = c_.mmsButton->isChecked();
-    in.security = static_cast<WifiSecurity>(std::max(0, c_.wifiSecurity->currentIndex()));
+    in[Box::Content] = BoxText(controls_.textBox).toStdU16String();
+    in[Box::SmsBody] = BoxText(controls_.smsBody).toStdU16String();
+    for (size_t i = 0; i < controls_.lineBoxes.size(); ++i)
+        if (controls_.lineBoxes[i]) in[static_cast<Box>(i)] = controls_.lineBoxes[i]->text().toStdU16String();
+    in.mms = controls_.mmsButton->isChecked();
+    in.security = static_cast<WifiSecurity>(std::max(0, controls_.wifiSecurity->currentIndex()));
     return in;
 }
 
 void Form1::OnGenerate()
 {
-    const auto kind = static_cast<ContentKind>(c_.kindTabs->currentIndex() + 1);
+    const auto kind = static_cast<ContentKind>(controls_.kindTabs->currentIndex() + 1);
     const FormInput in = ReadInput();
     const auto refusal = ValidationMessage(kind, in);
     // Asking again for the account being looked up changes nothing.
@@ -236,7 +237,7 @@ void Form1::GenerateWeChat()
 {
     // The window goes on while the look-up waits. A look-up during the update check is
     // ignored rather than queued; when the program ends during the wait, the answer is dropped.
-    const QString account = c_.accountBox()->text();
+    const QString account = controls_.accountBox()->text();
     const bool started = requests_->Start<LookupResult>([account] { return LookupAccount(account); },
                                                         [this](const LookupResult& found) {
                                                             EndLookupWait();
@@ -246,7 +247,7 @@ void Form1::GenerateWeChat()
     lookup_ = account;
     statusBeforeLookup_ = StatusText();
     SetStatus(QStringLiteral("正在获取公众号信息"));
-    c_.preview->setCursor(Qt::BusyCursor);
+    controls_.preview->setCursor(Qt::BusyCursor);
 }
 
 void Form1::ApplyLookup(const LookupResult& found)
@@ -264,7 +265,7 @@ void Form1::ApplyLookup(const LookupResult& found)
 void Form1::EndLookupWait()
 {
     lookup_.reset();
-    c_.preview->unsetCursor();
+    controls_.preview->unsetCursor();
 }
 
 void Form1::SupersedeLookup()
@@ -283,13 +284,13 @@ void Form1::RenderPayload(const QString& payload)
         // Nothing to show, save or copy: the preview returns to its placeholder.
         canvas_ = BlankCanvas();
         ShowCanvas();
-        c_.previewPlaceholder->show();
+        controls_.previewPlaceholder->show();
         SetStatus(QStringLiteral("内容过长,无法生成二维码!"));
         return;
     }
     canvas_ = ComposePicture(symbol_, logo_, canvas_.size());
     ShowCanvas();
-    c_.previewPlaceholder->hide();
+    controls_.previewPlaceholder->hide();
     SetStatus(QStringLiteral("二维码生成完毕!"));
 }
 
@@ -321,7 +322,7 @@ void Form1::closeEvent(QCloseEvent* event)
     }
     // Nothing waits for the network any longer, and no check starts after this.
     ending_ = true;
-    c_.updateTimer->stop();
+    controls_.updateTimer->stop();
     requests_->Abandon();
     event->accept();
 }
@@ -337,7 +338,7 @@ void Form1::OnUpdateTimer()
     // While a look-up waits the check does not start: the next tick tries again.
     if (requests_->Waiting()) return;
     // The check runs once.
-    c_.updateTimer->stop();
+    controls_.updateTimer->stop();
     requests_->Start<UpdateAnswer>(CheckForUpdate, [this](const UpdateAnswer& answer) { ApplyUpdate(answer); });
 }
 

@@ -40,7 +40,7 @@ public:
     QString StatusText() const;
     QString SavedPath() const { return savedPath_; }
 
-    const WindowControls& Controls() const { return c_; }
+    const WindowControls& Controls() const { return controls_; }
 
 signals:
     // Every text the status panel shows, in order.
@@ -77,7 +77,7 @@ private:
 
     FormServices& services_;
     std::unique_ptr<PayloadEncoder> encoder_;
-    WindowControls c_;
+    WindowControls controls_;
     QImage symbol_; // the bare symbol; null = no symbol
     QImage logo_;   // null = none
     QImage canvas_; // the preview's persistent image

@@ -120,7 +120,7 @@ void Form1::OnClear()
     ShowCanvas();
     symbol_ = QImage();
     logo_ = QImage();
-    c_.previewPlaceholder->show();
+    controls_.previewPlaceholder->show();
     SetStatus(QStringLiteral("二维码已清除"));
-    c_.textBox->clear();
+    controls_.textBox->clear();
 }
