@@ -1,0 +1,176 @@
+// Micro QR against code nobody here wrote: segno builds the same symbols module for
+// module, zxing-cpp reads ours back with the right bytes, version and level.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cstdio>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "MicroQR.h"
+#include "Readers.h"
+
+namespace {
+
+using testsupport::Hex;
+using testsupport::Shell;
+using testsupport::TempDir;
+
+constexpr int kScale = 4;
+
+std::span<const uint8_t> Bytes(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
+
+std::string Rows(const QRSymbol& s)
+{
+    std::string out;
+    for (int y = 0; y < s.size; ++y) {
+        if (y) out += ',';
+        for (int x = 0; x < s.size; ++x) out += s.Dark(x, y) ? '1' : '0';
+    }
+    return out;
+}
+
+// The symbol as a PNG with the default quiet zone, kScale pixels a module.
+std::string WritePng(const QRSymbol& s, const TempDir& dir, const std::string& name)
+{
+    const int side = (s.size + 2 * kMicroQuietZone) * kScale;
+    QImage image(side, side, QImage::Format_Grayscale8);
+    image.fill(255);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const int mx = x / kScale - kMicroQuietZone, my = y / kScale - kMicroQuietZone;
+            if (mx >= 0 && my >= 0 && mx < s.size && my < s.size && s.Dark(mx, my)) image.setPixel(x, y, 0);
+        }
+    const std::string path = (dir.path() / name).string();
+    return image.save(QString::fromStdString(path)) ? path : std::string();
+}
+
+std::string Field(const std::string& report, const std::string& label)
+{
+    const size_t at = report.find(label);
+    if (at == std::string::npos) return "<none>";
+    const size_t start = report.find_first_not_of(' ', at + label.size());
+    return report.substr(start, report.find('\n', start) - start);
+}
+
+// Modules a side as zxing-cpp 1.4 locates the symbol: from its left to its right corner.
+int ModulesSeen(const std::string& report)
+{
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    if (std::sscanf(Field(report, "Position:").c_str(), "%dx%d %dx%d", &x0, &y0, &x1, &y1) != 4) return 0;
+    return (x1 - x0 + kScale / 2) / kScale;
+}
+
+struct DecodeCase {
+    std::optional<int32_t> version;
+    EcLevel level;
+    std::string data;
+    bool kanji;
+    int expectedVersion;
+};
+
+// Every version and level, each mode the version has, mixed segments, and automatic versions.
+const DecodeCase kDecodeCases[] = {
+    {1, EcL, "01234", false, 1},
+    {2, EcL, "HI 42", false, 2},
+    {2, EcM, "31415926", false, 2},
+    {3, EcL, "abc12345678", false, 3},
+    {3, EcL, "\x93\x5f\xe4\xaa\x8a\xbf\x8e\x9a", true, 3},
+    {3, EcM, "ABCdef", false, 3},
+    {4, EcL, "Micro QR, M4-L!", false, 4},
+    {4, EcM, "\x93\x5f\xe4\xaaZ-9 0123456", true, 4},
+    {4, EcQ, "MICRO-QR", false, 4},
+    {std::nullopt, EcL, "12345", false, 1},
+    {std::nullopt, EcL, "123456", false, 2},
+    {std::nullopt, EcM, "Hello", false, 3},
+    {std::nullopt, EcQ, "", false, 4},
+};
+
+TEST(MicroQR, ZxingReadsEveryVersionAndLevel)
+{
+    TempDir dir;
+    const char* levelName[] = {"", "L", "M", "Q"};
+    int index = 0;
+    for (const DecodeCase& c : kDecodeCases) {
+        SCOPED_TRACE(Hex(c.data));
+        const auto symbol = EncodeMicro(Bytes(c.data), {c.version, c.level, std::nullopt, c.kanji});
+        ASSERT_TRUE(symbol) << symbol.error();
+        EXPECT_EQ(symbol->version, c.expectedVersion);
+        const std::string png = WritePng(*symbol, dir, "m" + std::to_string(index++) + ".png");
+        const std::string report = Shell("ZXingReader -format MicroQRCode '" + png + "' 2>&1");
+        EXPECT_EQ(Field(report, "Bytes:"), c.data.empty() ? "" : Hex(c.data)) << report;
+        EXPECT_EQ(ModulesSeen(report), 2 * c.expectedVersion + 9) << report;
+        // M1 detects errors only; the reader names its level L, as the encoder does.
+        EXPECT_EQ(Field(report, "EC Level:"), levelName[c.level]) << report;
+    }
+}
+
+// Characters each version and level holds in one segment (numeric, alphanumeric, byte,
+// Kanji; 0 where the version lacks the mode), as ISO/IEC 18004 lists them.
+struct CapacityCase {
+    int32_t version;
+    EcLevel level;
+    int numeric, alphanumeric, bytes, kanji;
+};
+const CapacityCase kCapacities[] = {
+    {1, EcL, 5, 0, 0, 0},   {2, EcL, 10, 6, 0, 0},   {2, EcM, 8, 5, 0, 0},    {3, EcL, 23, 14, 9, 6},
+    {3, EcM, 18, 11, 7, 4}, {4, EcL, 35, 21, 15, 9}, {4, EcM, 30, 18, 13, 8}, {4, EcQ, 21, 13, 9, 5},
+};
+
+TEST(MicroQR, HoldsTheListedCapacityAndNoMore)
+{
+    const std::string unit[] = {"7", "Z", "z", "\x88\x9f"};
+    for (const CapacityCase& c : kCapacities) {
+        const int most[] = {c.numeric, c.alphanumeric, c.bytes, c.kanji};
+        for (int m = 0; m < 4; ++m) {
+            SCOPED_TRACE("M" + std::to_string(c.version) + " level " + std::to_string(c.level) + " mode " +
+                         std::to_string(m));
+            std::string data;
+            for (int i = 0; i < most[m]; ++i) data += unit[m];
+            const MicroRequest request{c.version, c.level, std::nullopt, m == 3};
+            if (most[m] > 0) EXPECT_TRUE(EncodeMicro(Bytes(data), request));
+            EXPECT_FALSE(EncodeMicro(Bytes(data + unit[m]), request));
+        }
+    }
+}
+
+TEST(MicroQR, RefusesWhatMicroQrLacks)
+{
+    const std::string digits = "123";
+    EXPECT_FALSE(EncodeMicro(Bytes(digits), {1, EcM, std::nullopt, false})); // M1 has no level M
+    EXPECT_FALSE(EncodeMicro(Bytes(digits), {3, EcQ, std::nullopt, false})); // Q only in M4
+    EXPECT_FALSE(EncodeMicro(Bytes(digits), {std::nullopt, EcH, std::nullopt, false}));
+    EXPECT_FALSE(EncodeMicro(Bytes(digits), {5, EcL, std::nullopt, false}));
+    EXPECT_FALSE(EncodeMicro(Bytes(digits), {0, EcL, std::nullopt, false}));
+    EXPECT_FALSE(EncodeMicro(Bytes(digits), {1, EcL, 4, false}));
+    EXPECT_FALSE(EncodeMicro(Bytes(std::string("a")), {1, EcL, std::nullopt, false})); // M1 is numeric only
+    EXPECT_FALSE(EncodeMicro(Bytes(std::string(36, '1')), {std::nullopt, EcL, std::nullopt, false}));
+}
+
+TEST(MicroQR, EqualsSegnoModuleForModule)
+{
+    int status = -1;
+    const std::string table = Shell("/usr/bin/python3 '" MICRO_SEGNO_SCRIPT "'", &status);
+    if (status != 0) GTEST_SKIP() << "Debian's python3-segno is not installed";
+    std::istringstream lines(table);
+    std::string hex, version, level, mask, mode, rows;
+    int compared = 0;
+    while (lines >> hex >> version >> level >> mask >> mode >> rows) {
+        SCOPED_TRACE(hex + " M" + version + "-" + level + " mask " + mask + " " + mode);
+        std::string data;
+        for (size_t i = 0; i + 1 < hex.size(); i += 2)
+            data += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        const EcLevel ec = level == "L" ? EcL : level == "M" ? EcM : EcQ;
+        const std::optional<int32_t> pattern = mask == "auto" ? std::nullopt : std::optional<int32_t>(std::stoi(mask));
+        const auto symbol = EncodeMicro(Bytes(data), {std::stoi(version), ec, pattern, mode == "kanji"});
+        ASSERT_TRUE(symbol) << symbol.error();
+        EXPECT_EQ(Rows(*symbol), rows);
+        ++compared;
+    }
+    std::printf("compared %d Micro QR symbols with segno\n", compared);
+    EXPECT_EQ(compared, 375);
+}
+
+} // namespace
