@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <vector>
 
 #include "MicroParts.h"
 
@@ -11,18 +10,27 @@ namespace micro {
 namespace {
 
 constexpr int32_t kMaxSize = 17;
-constexpr int32_t kMaxModules = kMaxSize * kMaxSize;
+constexpr int32_t kMaxStride = kMaxSize + 3;
+constexpr int32_t kMaxFree = 8 * kMaxCodewords;
 
-// What every symbol of one version shares: its function modules (1 dark, 2 light or
-// format) and the free modules in placement order.
+int32_t EdgeScore(int32_t right, int32_t bottom) { return right <= bottom ? right * 16 + bottom : bottom * 16 + right; }
+
+// What every symbol of one version shares, as offsets into the module buffer: the function
+// modules drawn once, the free modules in placement order with the four masks' bits, the
+// modules of the two edges the mask evaluation counts, and the format cells.
 struct Layout {
     int32_t n = 0;
-    std::array<uint8_t, kMaxModules> function{};
-    std::array<uint16_t, kMaxModules> order{}; // y * n + x of each free module
+    int32_t stride = 0;
+    std::array<uint8_t, kMaxStride * kMaxStride> image{}; // 1 dark function module
+    std::array<uint16_t, kMaxFree> order{};
+    std::array<uint8_t, kMaxFree> maskBits{}; // bit m: mask m inverts the module
     int32_t freeCount = 0;
+    std::array<int16_t, kMaxSize> rightEdge{}, bottomEdge{}; // placement index of x = n - 1, y = n - 1
+    std::array<uint16_t, 15> formatCells{};                  // F14 first
 
-    explicit Layout(int32_t version) : n(Size(version))
+    explicit Layout(int32_t version) : n(Size(version)), stride(n + 3)
     {
+        std::array<uint8_t, kMaxSize * kMaxSize> function{}; // 1 dark, 2 light or format
         auto set = [&](int32_t x, int32_t y, uint8_t v) { function[static_cast<size_t>(y * n + x)] = v; };
         // Finder (dark ring, light ring, dark centre) and its separator on the inner sides.
         for (int32_t y = 0; y <= 7; ++y)
@@ -35,24 +43,37 @@ struct Layout {
             set(i, 0, i % 2 == 0 ? 1 : 2);
             set(0, i, i % 2 == 0 ? 1 : 2);
         }
-        // Format information beside the finder.
-        for (int32_t i = 1; i <= 8; ++i) {
-            set(i, 8, 2);
-            set(8, i, 2);
+        // Format information beside the finder: F14 .. F7 along row 8 from x = 1, F6 .. F0 up
+        // column 8 from y = 7.
+        for (int32_t i = 0; i < 8; ++i) {
+            set(1 + i, 8, 2);
+            formatCells[static_cast<size_t>(i)] = static_cast<uint16_t>(8 * stride + 1 + i);
         }
-        PlanPlacement();
+        for (int32_t i = 0; i < 7; ++i) {
+            set(8, 7 - i, 2);
+            formatCells[static_cast<size_t>(8 + i)] = static_cast<uint16_t>((7 - i) * stride + 8);
+        }
+        for (int32_t y = 0; y < n; ++y)
+            for (int32_t x = 0; x < n; ++x) image[static_cast<size_t>(y * stride + x)] = function[y * n + x] == 1;
+        PlanPlacement(function);
     }
 
     // Column pairs from the right edge, upward and downward in turn, right module first.
-    void PlanPlacement()
+    void PlanPlacement(const std::array<uint8_t, kMaxSize * kMaxSize>& function)
     {
         bool upward = true;
         for (int32_t c = n - 2; c >= 1; c -= 2) {
             for (int32_t k = 0; k < n; ++k) {
                 const int32_t y = upward ? n - 1 - k : k;
-                for (int32_t x : {c + 1, c})
-                    if (function[static_cast<size_t>(y * n + x)] == 0)
-                        order[static_cast<size_t>(freeCount++)] = static_cast<uint16_t>(y * n + x);
+                for (int32_t x : {c + 1, c}) {
+                    if (function[static_cast<size_t>(y * n + x)] != 0) continue;
+                    const size_t at = static_cast<size_t>(freeCount);
+                    order[at] = static_cast<uint16_t>(y * stride + x);
+                    for (int32_t m = 0; m < 4; ++m) maskBits[at] |= static_cast<uint8_t>(MaskBit(m, x, y) << m);
+                    if (x == n - 1) rightEdge[static_cast<size_t>(y)] = static_cast<int16_t>(freeCount);
+                    if (y == n - 1) bottomEdge[static_cast<size_t>(x)] = static_cast<int16_t>(freeCount);
+                    ++freeCount;
+                }
             }
             upward = !upward;
         }
@@ -65,7 +86,26 @@ const Layout& LayoutFor(int32_t version)
     return layouts[version - 1];
 }
 
-int32_t EdgeScore(int32_t right, int32_t bottom) { return right <= bottom ? right * 16 + bottom : bottom * 16 + right; }
+// The mask whose symbol scores best; the two edges hold data modules only (timing ends aside).
+int32_t ChooseMask(const Layout& layout, const uint8_t* bits)
+{
+    int32_t best = -1, chosen = 0;
+    for (int32_t m = 0; m < 4; ++m) {
+        int32_t right = 0, bottom = 0;
+        for (int32_t i = 1; i < layout.n; ++i) {
+            const size_t r = static_cast<size_t>(layout.rightEdge[static_cast<size_t>(i)]);
+            const size_t b = static_cast<size_t>(layout.bottomEdge[static_cast<size_t>(i)]);
+            right += bits[r] ^ ((layout.maskBits[r] >> m) & 1);
+            bottom += bits[b] ^ ((layout.maskBits[b] >> m) & 1);
+        }
+        const int32_t score = EdgeScore(right, bottom);
+        if (score > best) {
+            best = score;
+            chosen = m;
+        }
+    }
+    return chosen;
+}
 
 } // namespace
 
@@ -87,57 +127,28 @@ bool MaskBit(int32_t mask, int32_t x, int32_t y)
     }
 }
 
-int32_t MaskScore(const QRSymbol& s)
-{
-    int32_t right = 0, bottom = 0;
-    for (int32_t i = 1; i < s.size; ++i) {
-        right += s.Dark(s.size - 1, i);
-        bottom += s.Dark(i, s.size - 1);
-    }
-    return EdgeScore(right, bottom);
-}
-
-void BuildModules(QRSymbol& symbol, int32_t symbolNumber, std::span<const uint8_t> codewords, int32_t bitCount,
+void BuildModules(QRSymbol& symbol, int32_t symbolNumber, std::span<const uint8_t> codewords, int32_t dataBits,
                   std::optional<int32_t> mask)
 {
     const Layout& layout = LayoutFor(symbol.version);
-    const int32_t n = layout.n;
-    symbol.size = n;
-    symbol.stride = n + 3;
-    symbol.modules.assign(static_cast<size_t>(symbol.stride * symbol.stride), 0);
-    auto at = [&](int32_t cell) -> uint8_t& {
-        return symbol.modules[static_cast<size_t>((cell / n) * symbol.stride + cell % n)];
-    };
-    for (int32_t cell = 0; cell < n * n; ++cell) at(cell) = layout.function[static_cast<size_t>(cell)] == 1;
-    // Unmasked data: the codeword bits in placement order; free modules left over stay light.
-    for (int32_t b = 0; b < bitCount && b < layout.freeCount; ++b)
-        at(layout.order[static_cast<size_t>(b)]) = (codewords[static_cast<size_t>(b >> 3)] >> (7 - (b & 7))) & 1;
-
-    // Only the right and bottom edges decide, and those are all data modules but the timing ends.
-    if (!mask) {
-        int32_t best = -1;
-        for (int32_t m = 0; m < 4; ++m) {
-            int32_t right = 0, bottom = 0;
-            for (int32_t i = 1; i < n; ++i) {
-                right += symbol.Dark(n - 1, i) != MaskBit(m, n - 1, i);
-                bottom += symbol.Dark(i, n - 1) != MaskBit(m, i, n - 1);
-            }
-            const int32_t score = EdgeScore(right, bottom);
-            if (score > best) {
-                best = score;
-                mask = m;
-            }
-        }
-    }
-    symbol.mask = *mask;
+    symbol.size = layout.n;
+    symbol.stride = layout.stride;
+    // The message bits one a byte: data bits, then the check codewords after the whole data
+    // codewords (a 4-bit last data codeword leaves 4 bits out).
+    std::array<uint8_t, kMaxFree> bits{};
+    const int32_t skip = (8 - dataBits % 8) % 8;
     for (int32_t k = 0; k < layout.freeCount; ++k) {
-        const int32_t cell = layout.order[static_cast<size_t>(k)];
-        at(cell) ^= static_cast<uint8_t>(MaskBit(symbol.mask, cell % n, cell / n));
+        const int32_t from = k < dataBits ? k : k + skip;
+        bits[static_cast<size_t>(k)] = (codewords[static_cast<size_t>(from >> 3)] >> (7 - (from & 7))) & 1;
     }
-    // F14 .. F7 along row 8 from x = 1, F6 .. F0 up column 8 from y = 7.
+    symbol.mask = mask ? *mask : ChooseMask(layout, bits.data());
+    symbol.modules.assign(layout.image.begin(), layout.image.begin() + layout.stride * layout.stride);
+    uint8_t* out = symbol.modules.data();
+    for (int32_t k = 0; k < layout.freeCount; ++k)
+        out[layout.order[static_cast<size_t>(k)]] =
+            bits[static_cast<size_t>(k)] ^ ((layout.maskBits[static_cast<size_t>(k)] >> symbol.mask) & 1);
     const int32_t word = FormatWord(symbolNumber, symbol.mask);
-    for (int32_t i = 0; i < 8; ++i) at(8 * n + 1 + i) = (word >> (14 - i)) & 1;
-    for (int32_t i = 0; i < 7; ++i) at((7 - i) * n + 8) = (word >> (6 - i)) & 1;
+    for (int32_t i = 0; i < 15; ++i) out[layout.formatCells[static_cast<size_t>(i)]] = (word >> (14 - i)) & 1;
 }
 
 } // namespace micro

@@ -43,22 +43,46 @@ struct SegmentRules {
 };
 SegmentRules RulesFor(int32_t version);
 
-// Data bits of the cheapest segmentation (terminator not counted), or none when some
-// byte has no mode in this version. data holds at most kMaxInputBytes.
-std::optional<int32_t> MeasureStream(std::span<const uint8_t> data, const SegmentRules& rules, bool kanji);
-// Writes that segmentation MSB first into out (zeroed, big enough) and returns its bits.
-int32_t WriteStream(uint8_t* out, std::span<const uint8_t> data, const SegmentRules& rules, bool kanji);
+// The cheapest split of one input into segments, version by version.
+class SegmentPlanner {
+public:
+    // data holds at most kMaxInputBytes.
+    SegmentPlanner(std::span<const uint8_t> data, bool kanji);
+
+    // Data bits of the cheapest segmentation under these rules (terminator not counted), or
+    // none when some byte has no mode in this version.
+    std::optional<int32_t> Plan(const SegmentRules& rules);
+    // Writes the segmentation of the last Plan MSB first into out (zeroed, big enough).
+    void Write(uint8_t* out) const;
+
+private:
+    struct Cell {
+        int32_t previous; // mode before the segment that holds this character, -1 at the start
+        int32_t cost;
+        int32_t run; // characters of the segment so far
+    };
+    void Search();
+    int BestEnd() const;
+
+    std::span<const uint8_t> data_;
+    int32_t count_;
+    uint8_t possible_[kMaxInputBytes]; // bit m: mode m can carry byte i (Kanji: bytes i-1 and i)
+    uint8_t everywhere_ = 0;           // modes every byte allows
+    uint8_t anywhere_ = 0;             // modes some byte allows
+    SegmentRules rules_{};
+    int single_ = -1; // the one mode of the whole input, when no search was needed
+    Cell cells_[kMaxInputBytes][4];
+};
 
 // 15-bit format word: symbol number and mask, BCH protected, XOR 0x4445.
 int32_t FormatWord(int32_t symbolNumber, int32_t mask);
 // 1 where mask 0 .. 3 inverts module (x, y).
 bool MaskBit(int32_t mask, int32_t x, int32_t y);
-// Lays the codewords (data then check, bitCount bits) into symbol, which carries version and
-// size, masks them with the requested mask or the best-scoring one and writes the format.
-void BuildModules(QRSymbol& symbol, int32_t symbolNumber, std::span<const uint8_t> codewords, int32_t bitCount,
+// Lays the codewords (data codewords, the last one 4 bits in M1 and M3, then check codewords)
+// into symbol, which carries its version, masks them with the requested mask or the one the
+// evaluation prefers (dark modules on the right and bottom edges, timing excluded: the smaller
+// count times 16 plus the larger, highest wins) and writes the format information.
+void BuildModules(QRSymbol& symbol, int32_t symbolNumber, std::span<const uint8_t> codewords, int32_t dataBits,
                   std::optional<int32_t> mask);
-// The evaluation of a finished symbol: dark modules on the right edge (SUM1) and the bottom
-// edge (SUM2), timing excluded; the smaller times 16 plus the larger. Higher is better.
-int32_t MaskScore(const QRSymbol& symbol);
 
 } // namespace micro

@@ -50,32 +50,49 @@ void Pad(uint8_t* bytes, int32_t dataBits, int32_t capacity, int32_t terminatorB
     for (uint8_t pad = 0xEC; position + 8 <= capacity; position += 8, pad ^= 0xEC ^ 0x11) bytes[position / 8] = pad;
 }
 
-const std::shared_ptr<const clsFiniteField>& Field()
-{
-    static const std::shared_ptr<const clsFiniteField> field = [] {
-        auto f = std::make_shared<clsFiniteField>();
-        f->Init(256, 0x11D, 2);
-        return std::shared_ptr<const clsFiniteField>(std::move(f));
-    }();
-    return field;
-}
+// GF(256) and the generator polynomials of every check length, from the general field and
+// code classes, made once per process.
+struct CheckTables {
+    std::shared_ptr<clsFiniteField> field = std::make_shared<clsFiniteField>();
+    // Coefficients of x^(e-1) .. x^0 of each generator (its leading 1 left out), as logarithms.
+    std::array<std::array<int16_t, micro::kMaxCheckCodewords>, micro::kMaxCheckCodewords + 1> generatorLog{};
 
-// The check codewords of the single block, written after the data codewords. A 4-bit last
-// data codeword enters the division as its byte, low bits zero.
+    CheckTables()
+    {
+        field->Init(256, 0x11D, 2);
+        clsReedSolomon coder;
+        for (const micro::SymbolSpec& s : micro::kSymbols) {
+            const int32_t e = s.checkCodewords;
+            coder.Init(micro::DataCodewords(s), e, field, 0, 0);
+            for (int32_t i = 0; i < e; ++i)
+                generatorLog[static_cast<size_t>(e)][static_cast<size_t>(i)] =
+                    field->LogTable(coder.GeneratorCoefficient(e - 1 - i));
+        }
+    }
+};
+
+// The check codewords of the single block, written after the data codewords: the remainder of
+// the division by the generator. A 4-bit last data codeword enters as its byte, low bits zero.
 void AddCheckCodewords(uint8_t* codewords, int32_t dataCodewords, int32_t checkCodewords)
 {
-    clsReedSolomon coder;
-    coder.Init(dataCodewords, checkCodewords, Field(), 0, 0);
-    std::array<int32_t, micro::kMaxCodewords> block{};
-    for (int32_t t = 0; t < dataCodewords; ++t)
-        block[static_cast<size_t>(checkCodewords + dataCodewords - 1 - t)] = codewords[t];
-    coder.Encode(block.data());
-    for (int32_t t = 0; t < checkCodewords; ++t)
-        codewords[dataCodewords + t] = static_cast<uint8_t>(block[static_cast<size_t>(checkCodewords - 1 - t)]);
+    static const CheckTables tables;
+    const clsFiniteField& f = *tables.field;
+    const auto& g = tables.generatorLog[static_cast<size_t>(checkCodewords)];
+    uint8_t* remainder = codewords + dataCodewords; // highest power first
+    for (int32_t t = 0; t < dataCodewords; ++t) {
+        const uint8_t factor = codewords[t] ^ remainder[0];
+        std::copy(remainder + 1, remainder + checkCodewords, remainder);
+        remainder[checkCodewords - 1] = 0;
+        if (factor == 0) continue;
+        const int32_t logFactor = f.LogTable(factor);
+        for (int32_t i = 0; i < checkCodewords; ++i)
+            remainder[i] ^= static_cast<uint8_t>(f.ExpTable((logFactor + g[static_cast<size_t>(i)]) % 255));
+    }
 }
 
-// The smallest symbol number at or above the request that holds the data, with its stream length.
-Result<std::pair<int32_t, int32_t>> ChooseSymbol(std::span<const uint8_t> data, const MicroRequest& request)
+// The smallest symbol number at or above the request that holds the data, with its stream length;
+// the planner keeps that version's segmentation.
+Result<std::pair<int32_t, int32_t>> ChooseSymbol(micro::SegmentPlanner& planner, const MicroRequest& request)
 {
     const int32_t first = request.version.value_or(1);
     const int32_t last = request.version.value_or(micro::kVersions);
@@ -84,7 +101,7 @@ Result<std::pair<int32_t, int32_t>> ChooseSymbol(std::span<const uint8_t> data, 
         const std::optional<int32_t> number = micro::SymbolNumber(v, request.level);
         if (!number) continue;
         levelExists = true;
-        const std::optional<int32_t> bits = micro::MeasureStream(data, micro::RulesFor(v), request.kanji);
+        const std::optional<int32_t> bits = planner.Plan(micro::RulesFor(v));
         if (bits && *bits <= micro::kSymbols[*number].dataBits) return std::pair{*number, *bits};
     }
     if (!levelExists) return Fail("the Micro QR version has no such error-correction level");
@@ -102,31 +119,23 @@ Result<QRSymbol> EncodeMicro(std::span<const uint8_t> data, const MicroRequest& 
     if (request.mask && (*request.mask < 0 || *request.mask > 3)) return Fail("Micro QR masks are 0 to 3");
     if (data.size() > static_cast<size_t>(micro::kMaxInputBytes))
         return Fail("the data does not fit the Micro QR symbol");
-    const auto chosen = ChooseSymbol(data, request);
+    micro::SegmentPlanner planner(data, request.kanji);
+    const auto chosen = ChooseSymbol(planner, request);
     if (!chosen) return Fail(chosen.error());
     const auto [number, bits] = *chosen;
     const SymbolSpec& spec = micro::kSymbols[number];
     const micro::SegmentRules rules = micro::RulesFor(spec.version);
 
     std::array<uint8_t, micro::kMaxCodewords + 8> codewords{};
-    micro::WriteStream(codewords.data(), data, rules, request.kanji);
+    planner.Write(codewords.data());
     Pad(codewords.data(), bits, spec.dataBits, rules.terminatorBits);
     const int32_t dataCodewords = micro::DataCodewords(spec);
     AddCheckCodewords(codewords.data(), dataCodewords, spec.checkCodewords);
-
-    // The placed bits: data without the unused half of a 4-bit codeword, then the check codewords.
-    std::array<uint8_t, micro::kMaxCodewords> placed{};
-    const int32_t checkBits = 8 * spec.checkCodewords;
-    for (int32_t b = 0; b < spec.dataBits + checkBits; ++b) {
-        const int32_t from = b < spec.dataBits ? b : 8 * dataCodewords + (b - spec.dataBits);
-        if ((codewords[static_cast<size_t>(from >> 3)] >> (7 - (from & 7))) & 1)
-            placed[static_cast<size_t>(b >> 3)] |= static_cast<uint8_t>(0x80 >> (b & 7));
-    }
 
     QRSymbol symbol;
     symbol.version = spec.version;
     symbol.level = spec.level;
     symbol.codewords.assign(codewords.begin(), codewords.begin() + dataCodewords + spec.checkCodewords);
-    micro::BuildModules(symbol, number, placed, spec.dataBits + checkBits, request.mask);
+    micro::BuildModules(symbol, number, symbol.codewords, spec.dataBits, request.mask);
     return symbol;
 }

@@ -12,12 +12,6 @@ constexpr int kModes = 4;
 constexpr int kByte = 0, kNumeric = 1, kAlnum = 2, kKanji = 3;
 constexpr int32_t kImpossible = 0x70000000;
 
-struct Cell {
-    int32_t previous; // mode of the byte before the segment's character, -1 at the start
-    int32_t cost;
-    int32_t run; // characters in the segment so far
-};
-
 // The bits one more character adds to a segment of `run` characters.
 int32_t Extend(int m, int32_t run)
 {
@@ -29,32 +23,68 @@ int32_t Extend(int m, int32_t run)
     }
 }
 
-struct Plan {
-    Cell cells[kMaxInputBytes][kModes];
-    int32_t count = 0;
-};
-
-// For every byte and mode the cheapest stream up to it ending in that mode.
-void Search(Plan& plan, std::span<const uint8_t> data, const SegmentRules& r, bool kanji)
+// Bits of a whole segment of `characters` characters, header included.
+int32_t SegmentBits(const SegmentRules& r, int m, int32_t characters)
 {
-    plan.count = static_cast<int32_t>(data.size());
-    for (int32_t i = 0; i < plan.count; ++i) {
+    int32_t bits = r.modeBits + r.countBits[m];
+    for (int32_t i = 0; i < characters; ++i) bits += Extend(m, i);
+    return bits;
+}
+
+} // namespace
+
+SegmentPlanner::SegmentPlanner(std::span<const uint8_t> data, bool kanji)
+    : data_(data), count_(static_cast<int32_t>(data.size()))
+{
+    everywhere_ = 0x0F;
+    for (int32_t i = 0; i < count_; ++i) {
         const int32_t cls = clsQRCode::CharacterClass(data[static_cast<size_t>(i)]);
         const bool pair = kanji && i >= 1 && clsQRCode::IsKanjiPair(data[static_cast<size_t>(i - 1)], data[i]);
-        const bool possible[kModes] = {true, cls == 1, cls >= 1, pair};
+        possible_[i] =
+            static_cast<uint8_t>(1 << kByte | (cls == 1) << kNumeric | (cls >= 1) << kAlnum | pair << kKanji);
+        everywhere_ &= possible_[i];
+        anywhere_ |= possible_[i];
+    }
+}
+
+std::optional<int32_t> SegmentPlanner::Plan(const SegmentRules& rules)
+{
+    rules_ = rules;
+    single_ = -1;
+    if (count_ == 0) return 0;
+    // Digits only, or bytes no other mode takes: one segment, no search (Micro QR counts
+    // never run out before the capacity does).
+    const bool plainBytes = anywhere_ == 1 << kByte;
+    for (int m : {kNumeric, kByte})
+        if ((m == kNumeric ? (everywhere_ >> kNumeric) & 1 : plainBytes) && rules.countBits[m] > 0 &&
+            count_ < (1 << rules.countBits[m])) {
+            single_ = m;
+            return SegmentBits(rules, m, count_);
+        }
+    Search();
+    const int32_t cost = cells_[count_ - 1][BestEnd()].cost;
+    if (cost >= kImpossible) return std::nullopt;
+    return cost;
+}
+
+// For every byte and mode the cheapest stream up to it ending in that mode.
+void SegmentPlanner::Search()
+{
+    const SegmentRules& r = rules_;
+    for (int32_t i = 0; i < count_; ++i) {
         for (int m = 0; m < kModes; ++m) {
-            Cell& cell = plan.cells[i][m];
+            Cell& cell = cells_[i][m];
+            cell = {-1, kImpossible, 0};
+            if (!((possible_[i] >> m) & 1) || r.countBits[m] == 0) continue;
             const int32_t from = m == kKanji ? i - 2 : i - 1;
             const int32_t start = r.modeBits + r.countBits[m] + Extend(m, 0);
-            const int32_t limit = (1 << r.countBits[m]) - 1;
-            cell = {-1, kImpossible, 0};
-            if (!possible[m] || r.countBits[m] == 0) continue;
             if (from < 0) {
                 cell = {-1, start, 1};
                 continue;
             }
+            const int32_t limit = (1 << r.countBits[m]) - 1;
             for (int j = 0; j < kModes; ++j) {
-                const Cell& p = plan.cells[from][j];
+                const Cell& p = cells_[from][j];
                 if (p.cost == kImpossible) continue;
                 const bool continues = j == m && p.run < limit;
                 const int32_t cost = p.cost + (continues ? Extend(m, p.run) : start);
@@ -64,52 +94,41 @@ void Search(Plan& plan, std::span<const uint8_t> data, const SegmentRules& r, bo
     }
 }
 
-int BestEnd(const Plan& plan)
+int SegmentPlanner::BestEnd() const
 {
     int best = 0;
     for (int m = 1; m < kModes; ++m)
-        if (plan.cells[plan.count - 1][m].cost < plan.cells[plan.count - 1][best].cost) best = m;
+        if (cells_[count_ - 1][m].cost < cells_[count_ - 1][best].cost) best = m;
     return best;
 }
 
-} // namespace
-
-std::optional<int32_t> MeasureStream(std::span<const uint8_t> data, const SegmentRules& rules, bool kanji)
+void SegmentPlanner::Write(uint8_t* out) const
 {
-    if (data.empty()) return 0;
-    Plan plan;
-    Search(plan, data, rules, kanji);
-    const int32_t cost = plan.cells[plan.count - 1][BestEnd(plan)].cost;
-    if (cost >= kImpossible) return std::nullopt;
-    return cost;
-}
-
-int32_t WriteStream(uint8_t* out, std::span<const uint8_t> data, const SegmentRules& r, bool kanji)
-{
-    if (data.empty()) return 0;
-    Plan plan;
-    Search(plan, data, r, kanji);
+    if (count_ == 0) return;
     // Walk back to the segment starts, then write them front to back.
     int32_t starts[kMaxInputBytes + 1];
     int modes[kMaxInputBytes + 1];
     int32_t segments = 0;
-    int m = BestEnd(plan);
-    for (int32_t i = plan.count - 1; i >= 0;) {
-        const Cell& cell = plan.cells[i][m];
-        const int32_t width = m == kKanji ? 2 : 1;
-        const int32_t first = i - (cell.run - 1) * width - (width - 1);
-        starts[segments] = first;
-        modes[segments++] = m;
-        i = first - 1;
-        // The segment's first character holds the mode before it.
-        m = plan.cells[first + width - 1][m].previous;
+    if (single_ >= 0) {
+        starts[segments] = 0;
+        modes[segments++] = single_;
+    } else {
+        for (int32_t i = count_ - 1, m = BestEnd(); i >= 0;) {
+            const int32_t width = m == kKanji ? 2 : 1;
+            const int32_t first = i - cells_[i][m].run * width + 1;
+            starts[segments] = first;
+            modes[segments++] = m;
+            i = first - 1;
+            // The segment's first character holds the mode before it.
+            m = cells_[first + width - 1][m].previous;
+        }
     }
+    const SegmentRules& r = rules_;
     QRBitWriter w(out);
     for (int32_t k = segments - 1; k >= 0; --k) {
         const int32_t s = starts[k];
-        const int32_t e = k > 0 ? starts[k - 1] : plan.count;
-        const uint8_t* p = data.data() + s;
-        const int32_t len = e - s;
+        const int32_t len = (k > 0 ? starts[k - 1] : count_) - s;
+        const uint8_t* p = data_.data() + s;
         const int mode = modes[k];
         if (r.modeBits) w.Put(static_cast<uint32_t>(r.modeValue[mode]), r.modeBits);
         w.Put(static_cast<uint32_t>(mode == kKanji ? len / 2 : len), r.countBits[mode]);
@@ -135,7 +154,7 @@ int32_t WriteStream(uint8_t* out, std::span<const uint8_t> data, const SegmentRu
             }
         }
     }
-    return w.Flush();
+    w.Flush();
 }
 
 } // namespace micro
