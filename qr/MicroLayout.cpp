@@ -86,17 +86,30 @@ const Layout& LayoutFor(int32_t version)
     return layouts[version - 1];
 }
 
+// Message bit k: the data bits, then the check codewords after the whole data codewords (a
+// 4-bit last data codeword leaves 4 bits out).
+struct MessageBits {
+    const uint8_t* codewords;
+    int32_t dataBits, skip;
+
+    uint8_t operator[](int32_t k) const
+    {
+        const int32_t from = k < dataBits ? k : k + skip;
+        return (codewords[from >> 3] >> (7 - (from & 7))) & 1;
+    }
+};
+
 // The mask whose symbol scores best; the two edges hold data modules only (timing ends aside).
-int32_t ChooseMask(const Layout& layout, const uint8_t* bits)
+int32_t ChooseMask(const Layout& layout, const MessageBits& bits)
 {
     int32_t best = -1, chosen = 0;
     for (int32_t m = 0; m < 4; ++m) {
         int32_t right = 0, bottom = 0;
         for (int32_t i = 1; i < layout.n; ++i) {
-            const size_t r = static_cast<size_t>(layout.rightEdge[static_cast<size_t>(i)]);
-            const size_t b = static_cast<size_t>(layout.bottomEdge[static_cast<size_t>(i)]);
-            right += bits[r] ^ ((layout.maskBits[r] >> m) & 1);
-            bottom += bits[b] ^ ((layout.maskBits[b] >> m) & 1);
+            const int32_t r = layout.rightEdge[static_cast<size_t>(i)];
+            const int32_t b = layout.bottomEdge[static_cast<size_t>(i)];
+            right += bits[r] ^ ((layout.maskBits[static_cast<size_t>(r)] >> m) & 1);
+            bottom += bits[b] ^ ((layout.maskBits[static_cast<size_t>(b)] >> m) & 1);
         }
         const int32_t score = EdgeScore(right, bottom);
         if (score > best) {
@@ -133,21 +146,22 @@ void BuildModules(QRSymbol& symbol, int32_t symbolNumber, std::span<const uint8_
     const Layout& layout = LayoutFor(symbol.version);
     symbol.size = layout.n;
     symbol.stride = layout.stride;
-    // The message bits one a byte: data bits, then the check codewords after the whole data
-    // codewords (a 4-bit last data codeword leaves 4 bits out).
-    std::array<uint8_t, kMaxFree> bits{};
-    const int32_t skip = (8 - dataBits % 8) % 8;
-    for (int32_t k = 0; k < layout.freeCount; ++k) {
-        const int32_t from = k < dataBits ? k : k + skip;
-        bits[static_cast<size_t>(k)] = (codewords[static_cast<size_t>(from >> 3)] >> (7 - (from & 7))) & 1;
-    }
-    symbol.mask = mask ? *mask : ChooseMask(layout, bits.data());
+    const MessageBits bits{codewords.data(), dataBits, (8 - dataBits % 8) % 8};
+    symbol.mask = mask ? *mask : ChooseMask(layout, bits);
     symbol.modules.assign(layout.image.begin(), layout.image.begin() + layout.stride * layout.stride);
     uint8_t* out = symbol.modules.data();
-    for (int32_t k = 0; k < layout.freeCount; ++k)
-        out[layout.order[static_cast<size_t>(k)]] =
-            bits[static_cast<size_t>(k)] ^ ((layout.maskBits[static_cast<size_t>(k)] >> symbol.mask) & 1);
-    const int32_t word = FormatWord(symbolNumber, symbol.mask);
+    // Whole bytes eight bits at a time: the data codewords, then the check codewords.
+    const int32_t m = symbol.mask;
+    const uint16_t* order = layout.order.data();
+    const uint8_t* maskBits = layout.maskBits.data();
+    int32_t k = 0;
+    auto place = [&](uint8_t byte, int32_t count) {
+        for (int32_t b = 0; b < count; ++b, ++k) out[order[k]] = ((byte >> (7 - b)) & 1) ^ ((maskBits[k] >> m) & 1);
+    };
+    const int32_t dataCodewords = (dataBits + 7) / 8;
+    for (int32_t j = 0; j < dataCodewords; ++j) place(codewords[static_cast<size_t>(j)], std::min(8, dataBits - 8 * j));
+    for (size_t j = static_cast<size_t>(dataCodewords); j < codewords.size(); ++j) place(codewords[j], 8);
+    const int32_t word = FormatWord(symbolNumber, m);
     for (int32_t i = 0; i < 15; ++i) out[layout.formatCells[static_cast<size_t>(i)]] = (word >> (14 - i)) & 1;
 }
 

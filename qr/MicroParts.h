@@ -50,8 +50,8 @@ public:
     SegmentPlanner(std::span<const uint8_t> data, bool kanji);
 
     // Data bits of the cheapest segmentation under these rules (terminator not counted), or
-    // none when some byte has no mode in this version.
-    std::optional<int32_t> Plan(const SegmentRules& rules);
+    // none when it exceeds capacity bits or some byte has no mode in this version.
+    std::optional<int32_t> Plan(const SegmentRules& rules, int32_t capacity);
     // Writes the segmentation of the last Plan MSB first into out (zeroed, big enough).
     void Write(uint8_t* out) const;
 
@@ -69,6 +69,7 @@ private:
     uint8_t possible_[kMaxInputBytes]; // bit m: mode m can carry byte i (Kanji: bytes i-1 and i)
     uint8_t everywhere_ = 0;           // modes every byte allows
     uint8_t anywhere_ = 0;             // modes some byte allows
+    int32_t leastBits_ = 0;            // a bound no segmentation goes below, headers aside
     SegmentRules rules_{};
     int single_ = -1; // the one mode of the whole input, when no search was needed
     Cell cells_[kMaxInputBytes][4];

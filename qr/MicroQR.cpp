@@ -53,20 +53,25 @@ void Pad(uint8_t* bytes, int32_t dataBits, int32_t capacity, int32_t terminatorB
 // GF(256) and the generator polynomials of every check length, from the general field and
 // code classes, made once per process.
 struct CheckTables {
-    std::shared_ptr<clsFiniteField> field = std::make_shared<clsFiniteField>();
+    // Powers of 2 twice over, so that a sum of two logarithms needs no reduction.
+    std::array<uint8_t, 512> exp{};
+    std::array<uint8_t, 256> log{};
     // Coefficients of x^(e-1) .. x^0 of each generator (its leading 1 left out), as logarithms.
-    std::array<std::array<int16_t, micro::kMaxCheckCodewords>, micro::kMaxCheckCodewords + 1> generatorLog{};
+    std::array<std::array<uint8_t, micro::kMaxCheckCodewords>, micro::kMaxCheckCodewords + 1> generatorLog{};
 
     CheckTables()
     {
+        auto field = std::make_shared<clsFiniteField>();
         field->Init(256, 0x11D, 2);
+        for (int32_t i = 0; i < 512; ++i) exp[static_cast<size_t>(i)] = static_cast<uint8_t>(field->ExpTable(i % 255));
+        for (int32_t i = 1; i < 256; ++i) log[static_cast<size_t>(i)] = static_cast<uint8_t>(field->LogTable(i));
         clsReedSolomon coder;
         for (const micro::SymbolSpec& s : micro::kSymbols) {
             const int32_t e = s.checkCodewords;
             coder.Init(micro::DataCodewords(s), e, field, 0, 0);
             for (int32_t i = 0; i < e; ++i)
                 generatorLog[static_cast<size_t>(e)][static_cast<size_t>(i)] =
-                    field->LogTable(coder.GeneratorCoefficient(e - 1 - i));
+                    log[static_cast<size_t>(coder.GeneratorCoefficient(e - 1 - i))];
         }
     }
 };
@@ -76,17 +81,19 @@ struct CheckTables {
 void AddCheckCodewords(uint8_t* codewords, int32_t dataCodewords, int32_t checkCodewords)
 {
     static const CheckTables tables;
-    const clsFiniteField& f = *tables.field;
     const auto& g = tables.generatorLog[static_cast<size_t>(checkCodewords)];
-    uint8_t* remainder = codewords + dataCodewords; // highest power first
+    uint8_t* r = codewords + dataCodewords; // highest power first, zero at the start
     for (int32_t t = 0; t < dataCodewords; ++t) {
-        const uint8_t factor = codewords[t] ^ remainder[0];
-        std::copy(remainder + 1, remainder + checkCodewords, remainder);
-        remainder[checkCodewords - 1] = 0;
-        if (factor == 0) continue;
-        const int32_t logFactor = f.LogTable(factor);
-        for (int32_t i = 0; i < checkCodewords; ++i)
-            remainder[i] ^= static_cast<uint8_t>(f.ExpTable((logFactor + g[static_cast<size_t>(i)]) % 255));
+        const uint8_t factor = codewords[t] ^ r[0];
+        if (factor == 0) {
+            for (int32_t i = 0; i + 1 < checkCodewords; ++i) r[i] = r[i + 1];
+            r[checkCodewords - 1] = 0;
+            continue;
+        }
+        const size_t logFactor = tables.log[factor];
+        for (int32_t i = 0; i + 1 < checkCodewords; ++i)
+            r[i] = r[i + 1] ^ tables.exp[logFactor + g[static_cast<size_t>(i)]];
+        r[checkCodewords - 1] = tables.exp[logFactor + g[static_cast<size_t>(checkCodewords - 1)]];
     }
 }
 
@@ -101,8 +108,8 @@ Result<std::pair<int32_t, int32_t>> ChooseSymbol(micro::SegmentPlanner& planner,
         const std::optional<int32_t> number = micro::SymbolNumber(v, request.level);
         if (!number) continue;
         levelExists = true;
-        const std::optional<int32_t> bits = planner.Plan(micro::RulesFor(v));
-        if (bits && *bits <= micro::kSymbols[*number].dataBits) return std::pair{*number, *bits};
+        const std::optional<int32_t> bits = planner.Plan(micro::RulesFor(v), micro::kSymbols[*number].dataBits);
+        if (bits) return std::pair{*number, *bits};
     }
     if (!levelExists) return Fail("the Micro QR version has no such error-correction level");
     return Fail("the data does not fit the Micro QR symbol");

@@ -45,13 +45,27 @@ SegmentPlanner::SegmentPlanner(std::span<const uint8_t> data, bool kanji)
         everywhere_ &= possible_[i];
         anywhere_ |= possible_[i];
     }
+    // Sixths of a bit a byte: numeric 10/3, alphanumeric 11/2, byte 8, half a Kanji character 13/2.
+    int32_t sixths = 0;
+    for (int32_t i = 0; i < count_; ++i) {
+        const uint8_t p = possible_[i] | (i + 1 < count_ ? possible_[i + 1] & 1 << kKanji : 0);
+        sixths += (p >> kNumeric) & 1 ? 20 : (p >> kAlnum) & 1 ? 33 : (p >> kKanji) & 1 ? 39 : 48;
+    }
+    leastBits_ = sixths / 6;
 }
 
-std::optional<int32_t> SegmentPlanner::Plan(const SegmentRules& rules)
+std::optional<int32_t> SegmentPlanner::Plan(const SegmentRules& rules, int32_t capacity)
 {
     rules_ = rules;
     single_ = -1;
     if (count_ == 0) return 0;
+    if (leastBits_ > capacity) return std::nullopt;
+    // A byte no mode of this version carries.
+    uint8_t modes = 0;
+    for (int m = 0; m < kModes; ++m) modes |= static_cast<uint8_t>((rules.countBits[m] > 0) << m);
+    for (int32_t i = 0; i < count_; ++i)
+        if ((possible_[i] & modes) == 0 && !(i + 1 < count_ && (possible_[i + 1] & modes & 1 << kKanji)))
+            return std::nullopt;
     // Digits only, or bytes no other mode takes: one segment, no search (Micro QR counts
     // never run out before the capacity does).
     const bool plainBytes = anywhere_ == 1 << kByte;
@@ -59,11 +73,12 @@ std::optional<int32_t> SegmentPlanner::Plan(const SegmentRules& rules)
         if ((m == kNumeric ? (everywhere_ >> kNumeric) & 1 : plainBytes) && rules.countBits[m] > 0 &&
             count_ < (1 << rules.countBits[m])) {
             single_ = m;
-            return SegmentBits(rules, m, count_);
+            const int32_t bits = SegmentBits(rules, m, count_);
+            return bits <= capacity ? std::optional<int32_t>(bits) : std::nullopt;
         }
     Search();
     const int32_t cost = cells_[count_ - 1][BestEnd()].cost;
-    if (cost >= kImpossible) return std::nullopt;
+    if (cost > capacity) return std::nullopt;
     return cost;
 }
 
