@@ -15,17 +15,18 @@ constexpr int32_t kMaxFree = 8 * kMaxCodewords;
 
 int32_t EdgeScore(int32_t right, int32_t bottom) { return right <= bottom ? right * 16 + bottom : bottom * 16 + right; }
 
-// What every symbol of one version shares, as offsets into the module buffer: the function
-// modules drawn once, the free modules in placement order with the four masks' bits, the
-// modules of the two edges the mask evaluation counts, and the format cells.
+// What every symbol of one version shares, as offsets into the module buffer: for each mask
+// the function modules with the mask over the free ones (the symbol of an all-zero message,
+// format aside), the free modules in placement order, the modules of the two edges the mask
+// evaluation counts, and the format cells.
 struct Layout {
     int32_t n = 0;
     int32_t stride = 0;
-    std::array<uint8_t, kMaxStride * kMaxStride> image{}; // 1 dark function module
+    std::array<std::array<uint8_t, kMaxStride * kMaxStride>, 4> image{};
     std::array<uint16_t, kMaxFree> order{};
-    std::array<uint8_t, kMaxFree> maskBits{}; // bit m: mask m inverts the module
     int32_t freeCount = 0;
     std::array<int16_t, kMaxSize> rightEdge{}, bottomEdge{}; // placement index of x = n - 1, y = n - 1
+    std::array<uint32_t, 4> rightMask{}, bottomMask{};       // bit i: the mask inverts edge module i
     std::array<uint16_t, 15> formatCells{};                  // F14 first
 
     explicit Layout(int32_t version) : n(Size(version)), stride(n + 3)
@@ -53,8 +54,18 @@ struct Layout {
             set(8, 7 - i, 2);
             formatCells[static_cast<size_t>(8 + i)] = static_cast<uint16_t>((7 - i) * stride + 8);
         }
-        for (int32_t y = 0; y < n; ++y)
-            for (int32_t x = 0; x < n; ++x) image[static_cast<size_t>(y * stride + x)] = function[y * n + x] == 1;
+        for (int32_t m = 0; m < 4; ++m)
+            for (int32_t y = 0; y < n; ++y)
+                for (int32_t x = 0; x < n; ++x) {
+                    const uint8_t f = function[static_cast<size_t>(y * n + x)];
+                    image[static_cast<size_t>(m)][static_cast<size_t>(y * stride + x)] =
+                        f == 0 ? MaskBit(m, x, y) : f == 1;
+                }
+        for (int32_t m = 0; m < 4; ++m)
+            for (int32_t i = 1; i < n; ++i) {
+                rightMask[static_cast<size_t>(m)] |= static_cast<uint32_t>(MaskBit(m, n - 1, i)) << i;
+                bottomMask[static_cast<size_t>(m)] |= static_cast<uint32_t>(MaskBit(m, i, n - 1)) << i;
+            }
         PlanPlacement(function);
     }
 
@@ -69,7 +80,6 @@ struct Layout {
                     if (function[static_cast<size_t>(y * n + x)] != 0) continue;
                     const size_t at = static_cast<size_t>(freeCount);
                     order[at] = static_cast<uint16_t>(y * stride + x);
-                    for (int32_t m = 0; m < 4; ++m) maskBits[at] |= static_cast<uint8_t>(MaskBit(m, x, y) << m);
                     if (x == n - 1) rightEdge[static_cast<size_t>(y)] = static_cast<int16_t>(freeCount);
                     if (y == n - 1) bottomEdge[static_cast<size_t>(x)] = static_cast<int16_t>(freeCount);
                     ++freeCount;
@@ -102,19 +112,18 @@ struct MessageBits {
 // The mask whose symbol scores best; the two edges hold data modules only (timing ends aside).
 int32_t ChooseMask(const Layout& layout, const MessageBits& bits)
 {
+    uint32_t right = 0, bottom = 0;
+    for (int32_t i = 1; i < layout.n; ++i) {
+        right |= static_cast<uint32_t>(bits[layout.rightEdge[static_cast<size_t>(i)]]) << i;
+        bottom |= static_cast<uint32_t>(bits[layout.bottomEdge[static_cast<size_t>(i)]]) << i;
+    }
     int32_t best = -1, chosen = 0;
-    for (int32_t m = 0; m < 4; ++m) {
-        int32_t right = 0, bottom = 0;
-        for (int32_t i = 1; i < layout.n; ++i) {
-            const int32_t r = layout.rightEdge[static_cast<size_t>(i)];
-            const int32_t b = layout.bottomEdge[static_cast<size_t>(i)];
-            right += bits[r] ^ ((layout.maskBits[static_cast<size_t>(r)] >> m) & 1);
-            bottom += bits[b] ^ ((layout.maskBits[static_cast<size_t>(b)] >> m) & 1);
-        }
-        const int32_t score = EdgeScore(right, bottom);
+    for (size_t m = 0; m < 4; ++m) {
+        const int32_t score = EdgeScore(__builtin_popcount(right ^ layout.rightMask[m]),
+                                        __builtin_popcount(bottom ^ layout.bottomMask[m]));
         if (score > best) {
             best = score;
-            chosen = m;
+            chosen = static_cast<int32_t>(m);
         }
     }
     return chosen;
@@ -148,20 +157,20 @@ void BuildModules(QRSymbol& symbol, int32_t symbolNumber, std::span<const uint8_
     symbol.stride = layout.stride;
     const MessageBits bits{codewords.data(), dataBits, (8 - dataBits % 8) % 8};
     symbol.mask = mask ? *mask : ChooseMask(layout, bits);
-    symbol.modules.assign(layout.image.begin(), layout.image.begin() + layout.stride * layout.stride);
+    const auto& image = layout.image[static_cast<size_t>(symbol.mask)];
+    symbol.modules.assign(image.begin(), image.begin() + layout.stride * layout.stride);
+    // The masked image holds an all-zero message: each 1 bit of the message inverts its module.
     uint8_t* out = symbol.modules.data();
-    // Whole bytes eight bits at a time: the data codewords, then the check codewords.
-    const int32_t m = symbol.mask;
     const uint16_t* order = layout.order.data();
-    const uint8_t* maskBits = layout.maskBits.data();
-    int32_t k = 0;
-    auto place = [&](uint8_t byte, int32_t count) {
-        for (int32_t b = 0; b < count; ++b, ++k) out[order[k]] = ((byte >> (7 - b)) & 1) ^ ((maskBits[k] >> m) & 1);
+    auto place = [&](uint32_t byte, int32_t first) {
+        for (; byte; byte &= byte - 1) out[order[first + 7 - __builtin_ctz(byte)]] ^= 1;
     };
     const int32_t dataCodewords = (dataBits + 7) / 8;
-    for (int32_t j = 0; j < dataCodewords; ++j) place(codewords[static_cast<size_t>(j)], std::min(8, dataBits - 8 * j));
-    for (size_t j = static_cast<size_t>(dataCodewords); j < codewords.size(); ++j) place(codewords[j], 8);
-    const int32_t word = FormatWord(symbolNumber, m);
+    for (int32_t j = 0; j < dataCodewords; ++j) place(codewords[static_cast<size_t>(j)], 8 * j);
+    // Check codewords start right after the data bits, in M1 and M3 4 bits into the last data byte.
+    for (size_t j = static_cast<size_t>(dataCodewords); j < codewords.size(); ++j)
+        place(codewords[j], dataBits + 8 * (static_cast<int32_t>(j) - dataCodewords));
+    const int32_t word = FormatWord(symbolNumber, symbol.mask);
     for (int32_t i = 0; i < 15; ++i) out[layout.formatCells[static_cast<size_t>(i)]] = (word >> (14 - i)) & 1;
 }
 

@@ -86,23 +86,28 @@ std::optional<int32_t> SegmentPlanner::Plan(const SegmentRules& rules, int32_t c
 void SegmentPlanner::Search()
 {
     const SegmentRules& r = rules_;
+    int32_t start[kModes], limit[kModes];
+    uint8_t modes = 0;
+    for (int m = 0; m < kModes; ++m) {
+        start[m] = r.modeBits + r.countBits[m] + Extend(m, 0);
+        limit[m] = (1 << r.countBits[m]) - 1;
+        modes |= static_cast<uint8_t>((r.countBits[m] > 0) << m);
+    }
     for (int32_t i = 0; i < count_; ++i) {
+        const uint8_t here = possible_[i] & modes;
         for (int m = 0; m < kModes; ++m) {
             Cell& cell = cells_[i][m];
             cell = {-1, kImpossible, 0};
-            if (!((possible_[i] >> m) & 1) || r.countBits[m] == 0) continue;
+            if (!((here >> m) & 1)) continue;
             const int32_t from = m == kKanji ? i - 2 : i - 1;
-            const int32_t start = r.modeBits + r.countBits[m] + Extend(m, 0);
             if (from < 0) {
-                cell = {-1, start, 1};
+                cell = {-1, start[m], 1};
                 continue;
             }
-            const int32_t limit = (1 << r.countBits[m]) - 1;
             for (int j = 0; j < kModes; ++j) {
                 const Cell& p = cells_[from][j];
-                if (p.cost == kImpossible) continue;
-                const bool continues = j == m && p.run < limit;
-                const int32_t cost = p.cost + (continues ? Extend(m, p.run) : start);
+                const bool continues = j == m && p.run < limit[m];
+                const int32_t cost = p.cost + (continues ? Extend(m, p.run) : start[m]);
                 if (cost < cell.cost) cell = {j, cost, continues ? p.run + 1 : 1};
             }
         }
