@@ -6,7 +6,8 @@ rows are 0/1 strings joined by commas. Every version and level, every mode the
 version has, at one character, half the capacity and the full capacity (found
 by asking segno); segno with every mask and with its own choice ("auto"), zint
 with its own choice (it cannot be given a Micro QR mask), whose mask is read
-back from the symbol's format information.
+back from the symbol's format information; zint also with mixed texts and its
+own version ("auto").
 padding is "standard" or "segno": segno 1.4 pads differently from ISO/IEC
 18004 7.4.10 when the terminator ends on a codeword boundary (it adds a zero
 codeword) and in M1/M3 (no 0xEC/0x11 pad codewords at all)."""
@@ -72,12 +73,19 @@ def padding(mode, length, version, error):
     return "standard"
 
 
+# Mixed texts whose cheapest segmentation has several segments, for zint with its own version.
+MIXED = ["Ab-12345678", "abc123456789", "HELLO12345678901", "a1234567890123", "12AB34CD", "x-1234",
+         "AC-42 abc"]
+
+
 def zint(text, version, error):
     level = {None: 1, "L": 1, "M": 2, "Q": 3}[error]
-    dump = subprocess.run(["zint", "-b", "97", "--vers=%s" % version[1], "--secure=%d" % level,
+    chosen = ["--vers=%s" % version[1]] if version else []
+    dump = subprocess.run(["zint", "-b", "97", *chosen, "--secure=%d" % level,
                            "-d", text, "--dump"], capture_output=True, text=True, check=True).stdout
-    rows = ["".join(format(int(h, 16), "0%db" % (4 * len(h))) for h in line.split())[:2 * int(version[1]) + 9]
-            for line in dump.splitlines() if line.strip()]
+    lines = [line for line in dump.splitlines() if line.strip()]
+    rows = ["".join(format(int(h, 16), "0%db" % (4 * len(h))) for h in line.split())[:len(lines)]
+            for line in lines]
     word = int(rows[8][1:9] + "".join(rows[y][8] for y in range(7, 0, -1)), 2) ^ 0x4445
     return (word >> 10) & 3, ",".join(rows)
 
@@ -99,6 +107,9 @@ def main():
             if has_zint:
                 mask, rows = zint(text(mode, length), version, error)
                 print("zint", *case, mask, mode, "-", rows)
+    for text, error in itertools.product(MIXED if has_zint else [], ["L", "M"]):
+        mask, rows = zint(text, None, error)
+        print("zint", text.encode().hex(), "auto", error, mask, "mixed", "-", rows)
 
 
 if __name__ == "__main__":
