@@ -107,9 +107,9 @@ def main():
             if has_zint:
                 mask, rows = zint(text(mode, length), version, error)
                 print("zint", *case, mask, mode, "-", rows)
-    for text, error in itertools.product(MIXED if has_zint else [], ["L", "M"]):
-        mask, rows = zint(text, None, error)
-        print("zint", text.encode().hex(), "auto", error, mask, "mixed", "-", rows)
+    for mixed, error in itertools.product(MIXED if has_zint else [], ["L", "M"]):
+        mask, rows = zint(mixed, None, error)
+        print("zint", mixed.encode().hex(), "auto", error, mask, "mixed", "-", rows)
 
 
 if __name__ == "__main__":
