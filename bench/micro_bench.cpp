@@ -24,11 +24,11 @@ struct Case {
 const std::vector<Case>& Cases()
 {
     static const std::vector<Case> cases = {
-        {"digits5_M1", "12345", EcL, QR_ECLEVEL_L},
-        {"alnum6_M2L", "HELLO1", EcL, QR_ECLEVEL_L},
-        {"mixed11_M3M", "Ab-12345678", EcM, QR_ECLEVEL_M},
-        {"lower13_M4M", "micro qr code", EcM, QR_ECLEVEL_M},
-        {"digits21_M4Q", "314159265358979323846", EcQ, QR_ECLEVEL_Q},
+        {"digits5_M1", "12345", EcLevel::L, QR_ECLEVEL_L},
+        {"alnum6_M2L", "HELLO1", EcLevel::L, QR_ECLEVEL_L},
+        {"mixed11_M3M", "Ab-12345678", EcLevel::M, QR_ECLEVEL_M},
+        {"lower13_M4M", "micro qr code", EcLevel::M, QR_ECLEVEL_M},
+        {"digits21_M4Q", "314159265358979323846", EcLevel::Q, QR_ECLEVEL_Q},
     };
     return cases;
 }
@@ -38,7 +38,7 @@ void Ours(benchmark::State& state)
     const Case& c = Cases()[static_cast<size_t>(state.range(0))];
     const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(c.data.data()), c.data.size());
     for (auto _ : state) {
-        auto symbol = EncodeMicro(bytes, {std::nullopt, c.level, std::nullopt, false});
+        auto symbol = EncodeMicro(bytes, {std::nullopt, c.level, MaskChoice::Automatic, false});
         if (!symbol) state.SkipWithError("no symbol");
         benchmark::DoNotOptimize(symbol);
     }

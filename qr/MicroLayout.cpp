@@ -1,9 +1,11 @@
 // Micro QR modules: function patterns, data placement, masks and format information.
-#include <algorithm>
 #include <array>
-#include <cstdlib>
+#include <bit>
 
+#include "FunctionPatterns.h"
 #include "MicroParts.h"
+#include "QRLayout.h"
+#include "QRTables.h"
 
 namespace micro {
 
@@ -12,6 +14,10 @@ namespace {
 constexpr int32_t kMaxSize = 17;
 constexpr int32_t kMaxStride = kMaxSize + 3;
 constexpr int32_t kMaxFree = 8 * kMaxCodewords;
+// Micro QR's masks 0 .. 3 are QR's patterns 1, 4, 6 and 7.
+constexpr int32_t kQrPattern[4] = {1, 4, 6, 7};
+
+bool MaskInverts(int32_t mask, int32_t x, int32_t y) { return MaskBit(kQrPattern[mask], x, y); }
 
 int32_t EdgeScore(int32_t right, int32_t bottom) { return right <= bottom ? right * 16 + bottom : bottom * 16 + right; }
 
@@ -31,53 +37,41 @@ struct Layout {
 
     explicit Layout(int32_t version) : n(Size(version)), stride(n + 3)
     {
-        std::array<uint8_t, kMaxSize * kMaxSize> function{}; // 1 dark, 2 light or format
-        auto set = [&](int32_t x, int32_t y, uint8_t v) { function[static_cast<size_t>(y * n + x)] = v; };
-        // Finder (dark ring, light ring, dark centre) and its separator on the inner sides.
-        for (int32_t y = 0; y <= 7; ++y)
-            for (int32_t x = 0; x <= 7; ++x) {
-                const int32_t ring = std::max(std::abs(x - 3), std::abs(y - 3));
-                set(x, y, ring == 2 || ring == 4 ? 2 : 1);
-            }
-        // Timing along the top and left edges, dark on even coordinates.
-        for (int32_t i = 8; i < n; ++i) {
-            set(i, 0, i % 2 == 0 ? 1 : 2);
-            set(0, i, i % 2 == 0 ? 1 : 2);
-        }
-        // Format information beside the finder: F14 .. F7 along row 8 from x = 1, F6 .. F0 up
-        // column 8 from y = 7.
-        for (int32_t i = 0; i < 8; ++i) {
-            set(1 + i, 8, 2);
-            formatCells[static_cast<size_t>(i)] = static_cast<uint16_t>(8 * stride + 1 + i);
-        }
-        for (int32_t i = 0; i < 7; ++i) {
-            set(8, 7 - i, 2);
+        // One finder with its separator, timing along the top and left edges, and the format
+        // cells beside the finder: F14 .. F7 along row 8 from x = 1, F6 .. F0 up column 8 from y = 7.
+        FunctionMap map(n, n);
+        DrawFinder(map, 0, 0);
+        DrawTimingRow(map, 0, 8, n);
+        DrawTimingColumn(map, 0, 8, n);
+        map.Reserve(1, 8, 8, 1);
+        map.Reserve(8, 1, 1, 7);
+        for (int32_t i = 0; i < 8; ++i) formatCells[static_cast<size_t>(i)] = static_cast<uint16_t>(8 * stride + 1 + i);
+        for (int32_t i = 0; i < 7; ++i)
             formatCells[static_cast<size_t>(8 + i)] = static_cast<uint16_t>((7 - i) * stride + 8);
-        }
-        for (int32_t m = 0; m < 4; ++m)
+        for (size_t m = 0; m < 4; ++m)
             for (int32_t y = 0; y < n; ++y)
                 for (int32_t x = 0; x < n; ++x) {
-                    const uint8_t f = function[static_cast<size_t>(y * n + x)];
-                    image[static_cast<size_t>(m)][static_cast<size_t>(y * stride + x)] =
-                        f == 0 ? MaskBit(m, x, y) : f == 1;
+                    const bool used = map.used[static_cast<size_t>(y)].Get(x);
+                    image[m][static_cast<size_t>(y * stride + x)] =
+                        used ? map.dark[static_cast<size_t>(y)].Get(x) : MaskInverts(static_cast<int32_t>(m), x, y);
                 }
         for (int32_t m = 0; m < 4; ++m)
             for (int32_t i = 1; i < n; ++i) {
-                rightMask[static_cast<size_t>(m)] |= static_cast<uint32_t>(MaskBit(m, n - 1, i)) << i;
-                bottomMask[static_cast<size_t>(m)] |= static_cast<uint32_t>(MaskBit(m, i, n - 1)) << i;
+                rightMask[static_cast<size_t>(m)] |= static_cast<uint32_t>(MaskInverts(m, n - 1, i)) << i;
+                bottomMask[static_cast<size_t>(m)] |= static_cast<uint32_t>(MaskInverts(m, i, n - 1)) << i;
             }
-        PlanPlacement(function);
+        PlanPlacement(map.FreeRows());
     }
 
     // Column pairs from the right edge, upward and downward in turn, right module first.
-    void PlanPlacement(const std::array<uint8_t, kMaxSize * kMaxSize>& function)
+    void PlanPlacement(const std::vector<QRBits>& free)
     {
         bool upward = true;
         for (int32_t c = n - 2; c >= 1; c -= 2) {
             for (int32_t k = 0; k < n; ++k) {
                 const int32_t y = upward ? n - 1 - k : k;
                 for (int32_t x : {c + 1, c}) {
-                    if (function[static_cast<size_t>(y * n + x)] != 0) continue;
+                    if (!free[static_cast<size_t>(y)].Get(x)) continue;
                     const size_t at = static_cast<size_t>(freeCount);
                     order[at] = static_cast<uint16_t>(y * stride + x);
                     if (x == n - 1) rightEdge[static_cast<size_t>(y)] = static_cast<int16_t>(freeCount);
@@ -119,8 +113,8 @@ int32_t ChooseMask(const Layout& layout, const MessageBits& bits)
     }
     int32_t best = -1, chosen = 0;
     for (size_t m = 0; m < 4; ++m) {
-        const int32_t score = EdgeScore(__builtin_popcount(right ^ layout.rightMask[m]),
-                                        __builtin_popcount(bottom ^ layout.bottomMask[m]));
+        const int32_t score =
+            EdgeScore(std::popcount(right ^ layout.rightMask[m]), std::popcount(bottom ^ layout.bottomMask[m]));
         if (score > best) {
             best = score;
             chosen = static_cast<int32_t>(m);
@@ -133,27 +127,22 @@ int32_t ChooseMask(const Layout& layout, const MessageBits& bits)
 
 int32_t FormatWord(int32_t symbolNumber, int32_t mask)
 {
-    const int32_t data = symbolNumber << 2 | mask;
-    const int32_t check = clsQRCode::BchRemainder(data, 0x537, 0x400, 10);
-    return (data << 10 | check) ^ 0x4445;
-}
-
-bool MaskBit(int32_t mask, int32_t x, int32_t y)
-{
-    // The QR patterns 1, 4, 6 and 7.
-    switch (mask) {
-    case 0: return y % 2 == 0;
-    case 1: return (y / 2 + x / 3) % 2 == 0;
-    case 2: return ((x * y) % 2 + (x * y) % 3) % 2 == 0;
-    default: return ((x + y) % 2 + (x * y) % 3) % 2 == 0;
-    }
+    // All 32 words, made once.
+    static const std::array<int32_t, 32> words = [] {
+        std::array<int32_t, 32> w{};
+        for (int32_t data = 0; data < 32; ++data)
+            w[static_cast<size_t>(data)] = (data << 10 | qrtable::BchRemainder(data, 0x537, 0x400, 10)) ^ 0x4445;
+        return w;
+    }();
+    return words[static_cast<size_t>(symbolNumber << 2 | mask)];
 }
 
 void BuildModules(QRSymbol& symbol, int32_t symbolNumber, std::span<const uint8_t> codewords, int32_t dataBits,
                   std::optional<int32_t> mask)
 {
     const Layout& layout = LayoutFor(symbol.version);
-    symbol.size = layout.n;
+    symbol.family = SymbolFamily::Micro;
+    symbol.size = symbol.width = symbol.height = layout.n;
     symbol.stride = layout.stride;
     const MessageBits bits{codewords.data(), dataBits, (8 - dataBits % 8) % 8};
     symbol.mask = mask ? *mask : ChooseMask(layout, bits);

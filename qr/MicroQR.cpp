@@ -3,10 +3,10 @@
 
 #include <algorithm>
 #include <array>
-#include <memory>
+#include <vector>
 
 #include "MicroParts.h"
-#include "clsReedSolomon.h"
+#include "QRBlocks.h"
 
 namespace micro {
 
@@ -17,23 +17,24 @@ std::optional<int32_t> SymbolNumber(int32_t version, EcLevel level)
     return std::nullopt;
 }
 
-SegmentRules RulesFor(int32_t v)
+namespace {
+
+// Indexed by SegmentMode: byte, numeric, alphanumeric, Kanji.
+constexpr SegmentRules Rules(int32_t v)
 {
-    // Indexed by SegmentMode: byte, numeric, alphanumeric, Kanji. M1 has numeric only,
-    // M2 adds alphanumeric, M3 and M4 have all four.
-    SegmentRules r{};
+    SegmentRules r;
     r.modeBits = v - 1;
-    r.modeValue[0] = 2;
-    r.modeValue[1] = 0;
-    r.modeValue[2] = 1;
-    r.modeValue[3] = 3;
-    r.countBits[0] = v >= 3 ? v + 1 : 0;
-    r.countBits[1] = v + 2;
-    r.countBits[2] = v >= 2 ? v + 1 : 0;
-    r.countBits[3] = v >= 3 ? v : 0;
+    r.modeIndicator = {2, 0, 1, 3};
+    r.countBits = {static_cast<uint8_t>(v >= 3 ? v + 1 : 0), static_cast<uint8_t>(v + 2),
+                   static_cast<uint8_t>(v >= 2 ? v + 1 : 0), static_cast<uint8_t>(v >= 3 ? v : 0)};
     r.terminatorBits = 2 * v + 1;
     return r;
 }
+constexpr SegmentRules kRules[kVersions] = {Rules(1), Rules(2), Rules(3), Rules(4)};
+
+} // namespace
+
+const SegmentRules& MicroSegmentRules(int32_t version) { return kRules[version - 1]; }
 
 } // namespace micro
 
@@ -41,8 +42,40 @@ namespace {
 
 using micro::SymbolSpec;
 
-// Terminator (cut short at the end of the capacity), zeros to the codeword boundary, then
-// the pad codewords 0xEC 0x11 ...; a last 4-bit codeword left over stays 0000.
+// What the stream needs beside the data: the chosen symbol, the segment modes and the bits.
+struct Plan {
+    int32_t number = 0;
+    int32_t bits = 0;
+    std::vector<uint8_t> modes;
+};
+
+// The smallest symbol at or above the request that holds the data at the level.
+Result<Plan, MicroError> ChooseSymbol(std::span<const uint8_t> data, const MicroOptions& options)
+{
+    Segmenter segmenter;
+    segmenter.SetKanjiMode(options.kanji);
+    const int32_t count = static_cast<int32_t>(data.size());
+    const Segmenter::Census census = segmenter.TakeCensus(data.data(), count);
+    bool levelExists = false;
+    Plan plan;
+    for (int32_t v = options.version.value_or(1); v <= options.version.value_or(micro::kVersions); ++v) {
+        const std::optional<int32_t> number = micro::SymbolNumber(v, options.level);
+        if (!number) continue;
+        levelExists = true;
+        const SegmentRules& rules = micro::MicroSegmentRules(v);
+        const int32_t capacity = micro::kSymbols[*number].dataBits;
+        if (Segmenter::MinimumDataBits(census, rules) > capacity) continue;
+        const std::optional<int32_t> bits = segmenter.Plan(data.data(), count, rules, &plan.modes, census);
+        if (!bits || *bits > capacity) continue;
+        plan.bits = *bits;
+        plan.number = *number;
+        return plan;
+    }
+    return Fail(levelExists ? MicroError::DoesNotFit : MicroError::NoSuchLevel);
+}
+
+// After the terminator (cut short at the end of the capacity), zeros to the codeword boundary,
+// then the pad codewords 0xEC 0x11 ...; a last 4-bit codeword left over stays 0000.
 void Pad(uint8_t* bytes, int32_t dataBits, int32_t capacity, int32_t terminatorBits)
 {
     int32_t position = std::min(capacity, dataBits + terminatorBits);
@@ -50,99 +83,37 @@ void Pad(uint8_t* bytes, int32_t dataBits, int32_t capacity, int32_t terminatorB
     for (uint8_t pad = 0xEC; position + 8 <= capacity; position += 8, pad ^= 0xEC ^ 0x11) bytes[position / 8] = pad;
 }
 
-// GF(256) and the generator polynomials of every check length, from the general field and
-// code classes, made once per process.
-struct CheckTables {
-    // Powers of 2 twice over, so that a sum of two logarithms needs no reduction.
-    std::array<uint8_t, 512> exp{};
-    std::array<uint8_t, 256> log{};
-    // Coefficients of x^(e-1) .. x^0 of each generator (its leading 1 left out), as logarithms.
-    std::array<std::array<uint8_t, micro::kMaxCheckCodewords>, micro::kMaxCheckCodewords + 1> generatorLog{};
-
-    CheckTables()
-    {
-        auto field = std::make_shared<clsFiniteField>();
-        field->Init(256, 0x11D, 2);
-        for (int32_t i = 0; i < 512; ++i) exp[static_cast<size_t>(i)] = static_cast<uint8_t>(field->ExpTable(i % 255));
-        for (int32_t i = 1; i < 256; ++i) log[static_cast<size_t>(i)] = static_cast<uint8_t>(field->LogTable(i));
-        clsReedSolomon coder;
-        for (const micro::SymbolSpec& s : micro::kSymbols) {
-            const int32_t e = s.checkCodewords;
-            coder.Init(micro::DataCodewords(s), e, field, 0, 0);
-            for (int32_t i = 0; i < e; ++i)
-                generatorLog[static_cast<size_t>(e)][static_cast<size_t>(i)] =
-                    log[static_cast<size_t>(coder.GeneratorCoefficient(e - 1 - i))];
-        }
-    }
-};
-
-// The check codewords of the single block, written after the data codewords: the remainder of
-// the division by the generator. A 4-bit last data codeword enters as its byte, low bits zero.
-void AddCheckCodewords(uint8_t* codewords, int32_t dataCodewords, int32_t checkCodewords)
-{
-    static const CheckTables tables;
-    const auto& g = tables.generatorLog[static_cast<size_t>(checkCodewords)];
-    uint8_t* r = codewords + dataCodewords; // highest power first, zero at the start
-    for (int32_t t = 0; t < dataCodewords; ++t) {
-        const uint8_t factor = codewords[t] ^ r[0];
-        if (factor == 0) {
-            for (int32_t i = 0; i + 1 < checkCodewords; ++i) r[i] = r[i + 1];
-            r[checkCodewords - 1] = 0;
-            continue;
-        }
-        const size_t logFactor = tables.log[factor];
-        for (int32_t i = 0; i + 1 < checkCodewords; ++i)
-            r[i] = r[i + 1] ^ tables.exp[logFactor + g[static_cast<size_t>(i)]];
-        r[checkCodewords - 1] = tables.exp[logFactor + g[static_cast<size_t>(checkCodewords - 1)]];
-    }
-}
-
-// The smallest symbol number at or above the request that holds the data, with its stream length;
-// the planner keeps that version's segmentation.
-Result<std::pair<int32_t, int32_t>> ChooseSymbol(micro::SegmentPlanner& planner, const MicroRequest& request)
-{
-    const int32_t first = request.version.value_or(1);
-    const int32_t last = request.version.value_or(micro::kVersions);
-    bool levelExists = false;
-    for (int32_t v = first; v <= last; ++v) {
-        const std::optional<int32_t> number = micro::SymbolNumber(v, request.level);
-        if (!number) continue;
-        levelExists = true;
-        const std::optional<int32_t> bits = planner.Plan(micro::RulesFor(v), micro::kSymbols[*number].dataBits);
-        if (bits) return std::pair{*number, *bits};
-    }
-    if (!levelExists) return Fail("the Micro QR version has no such error-correction level");
-    return Fail("the data does not fit the Micro QR symbol");
-}
-
 } // namespace
 
-Result<QRSymbol> EncodeMicro(std::span<const uint8_t> data, const MicroRequest& request)
+Result<QRSymbol, MicroError> EncodeMicro(std::span<const uint8_t> data, const MicroOptions& options)
 {
-    if (request.version && (*request.version < 1 || *request.version > micro::kVersions))
-        return Fail("Micro QR versions are M1 to M4");
-    if (request.level != EcL && request.level != EcM && request.level != EcQ)
-        return Fail("Micro QR levels are L, M and Q");
-    if (request.mask && (*request.mask < 0 || *request.mask > 3)) return Fail("Micro QR masks are 0 to 3");
-    if (data.size() > static_cast<size_t>(micro::kMaxInputBytes))
-        return Fail("the data does not fit the Micro QR symbol");
-    micro::SegmentPlanner planner(data, request.kanji);
-    const auto chosen = ChooseSymbol(planner, request);
-    if (!chosen) return Fail(chosen.error());
-    const auto [number, bits] = *chosen;
-    const SymbolSpec& spec = micro::kSymbols[number];
-    const micro::SegmentRules rules = micro::RulesFor(spec.version);
+    if (options.version && (*options.version < 1 || *options.version > micro::kVersions))
+        return Fail(MicroError::NoSuchVersion);
+    if (options.level == EcLevel::H) return Fail(MicroError::NoSuchLevel);
+    std::optional<int32_t> mask;
+    if (options.mask != MaskChoice::Automatic) {
+        mask = static_cast<int32_t>(options.mask);
+        if (*mask > 3) return Fail(MicroError::NoSuchMask);
+    }
+    if (data.size() > static_cast<size_t>(micro::kMaxInputBytes)) return Fail(MicroError::InputTooLong);
+    auto plan = ChooseSymbol(data, options);
+    if (!plan) return Fail(plan.error());
+    const SymbolSpec& spec = micro::kSymbols[plan->number];
+    const SegmentRules& rules = micro::MicroSegmentRules(spec.version);
 
-    std::array<uint8_t, micro::kMaxCodewords + 8> codewords{};
-    planner.Write(codewords.data());
-    Pad(codewords.data(), bits, spec.dataBits, rules.terminatorBits);
+    // The stream with its terminator, which may run up to 9 bits past the capacity.
+    std::array<uint8_t, micro::kMaxCodewords + 8> stream{};
+    Segmenter::Write(stream.data(), data.data(), static_cast<int32_t>(data.size()), rules, plan->modes);
+    Pad(stream.data(), plan->bits, spec.dataBits, rules.terminatorBits);
     const int32_t dataCodewords = micro::DataCodewords(spec);
-    AddCheckCodewords(codewords.data(), dataCodewords, spec.checkCodewords);
 
+    // A 4-bit last data codeword enters the check codewords as its byte, low bits zero.
     QRSymbol symbol;
     symbol.version = spec.version;
     symbol.level = spec.level;
-    symbol.codewords.assign(codewords.begin(), codewords.begin() + dataCodewords + spec.checkCodewords);
-    micro::BuildModules(symbol, number, symbol.codewords, spec.dataBits, request.mask);
+    symbol.codewords.resize(static_cast<size_t>(dataCodewords + spec.checkCodewords));
+    if (!EncodeBlocks(stream.data(), BlockShape(dataCodewords, 1, spec.checkCodewords), symbol.codewords.data()))
+        return Fail(MicroError::DoesNotFit);
+    micro::BuildModules(symbol, plan->number, symbol.codewords, spec.dataBits, mask);
     return symbol;
 }

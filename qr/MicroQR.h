@@ -5,18 +5,19 @@
 #include <optional>
 #include <span>
 
+#include "QRSymbol.h"
 #include "Result.h"
-#include "clsQRCode.h"
+
+enum class MicroError { InputTooLong, NoSuchVersion, NoSuchLevel, NoSuchMask, DoesNotFit };
 
 // What a caller asks of a Micro QR symbol.
-struct MicroRequest {
+struct MicroOptions {
     // 1 .. 4 for M1 .. M4; none takes the smallest version that holds the data at the level.
     std::optional<int32_t> version;
-    // L, M or Q (H does not exist in Micro QR). M1 only detects errors; it serves level L,
-    // as it does in qrencode.
-    EcLevel level = EcL;
-    // 0 .. 3; none evaluates the four patterns and keeps the best.
-    std::optional<int32_t> mask;
+    // L, M or Q (Micro QR has no H). M1 only detects errors; it serves level L, as in qrencode.
+    EcLevel level = EcLevel::L;
+    // Pattern0 .. Pattern3, or Automatic: the four patterns evaluated and the best kept.
+    MaskChoice mask = MaskChoice::Automatic;
     // Reads Shift JIS double-byte characters as Kanji (M3 and M4 only).
     bool kanji = false;
 };
@@ -24,7 +25,6 @@ struct MicroRequest {
 // Modules of light margin around a Micro QR symbol unless the output says otherwise.
 inline constexpr int32_t kMicroQuietZone = 2;
 
-// The whole pipeline. The symbol's version is 1 .. 4 (M1 .. M4), its size 2 * version + 9,
-// its level the one asked for (L for M1) and its mask 0 .. 3; the module buffer has the
-// layout of a QR symbol (stride size + 3, extra rows and columns light).
-Result<QRSymbol> EncodeMicro(std::span<const uint8_t> data, const MicroRequest& request);
+// The whole pipeline. The symbol has family Micro, version 1 .. 4 (M1 .. M4), size, width and
+// height 2 * version + 9, the level asked for (L for M1) and mask 0 .. 3.
+Result<QRSymbol, MicroError> EncodeMicro(std::span<const uint8_t> data, const MicroOptions& options);

@@ -75,19 +75,19 @@ struct DecodeCase {
 
 // Every version and level, each mode the version has, mixed segments, and automatic versions.
 const DecodeCase kDecodeCases[] = {
-    {1, EcL, "01234", false, 1},
-    {2, EcL, "HI 42", false, 2},
-    {2, EcM, "31415926", false, 2},
-    {3, EcL, "abc12345678", false, 3},
-    {3, EcL, "\x93\x5f\xe4\xaa\x8a\xbf\x8e\x9a", true, 3},
-    {3, EcM, "ABCdef", false, 3},
-    {4, EcL, "Micro QR, M4-L!", false, 4},
-    {4, EcM, "\x93\x5f\xe4\xaaZ-9 0123456", true, 4},
-    {4, EcQ, "MICRO-QR", false, 4},
-    {std::nullopt, EcL, "12345", false, 1},
-    {std::nullopt, EcL, "123456", false, 2},
-    {std::nullopt, EcM, "Hello", false, 3},
-    {std::nullopt, EcQ, "", false, 4},
+    {1, EcLevel::L, "01234", false, 1},
+    {2, EcLevel::L, "HI 42", false, 2},
+    {2, EcLevel::M, "31415926", false, 2},
+    {3, EcLevel::L, "abc12345678", false, 3},
+    {3, EcLevel::L, "\x93\x5f\xe4\xaa\x8a\xbf\x8e\x9a", true, 3},
+    {3, EcLevel::M, "ABCdef", false, 3},
+    {4, EcLevel::L, "Micro QR, M4-L!", false, 4},
+    {4, EcLevel::M, "\x93\x5f\xe4\xaaZ-9 0123456", true, 4},
+    {4, EcLevel::Q, "MICRO-QR", false, 4},
+    {std::nullopt, EcLevel::L, "12345", false, 1},
+    {std::nullopt, EcLevel::L, "123456", false, 2},
+    {std::nullopt, EcLevel::M, "Hello", false, 3},
+    {std::nullopt, EcLevel::Q, "", false, 4},
 };
 
 std::string LowerHex(const std::string& bytes)
@@ -100,20 +100,21 @@ std::string LowerHex(const std::string& bytes)
 TEST(MicroQR, ZxingReadsEveryVersionAndLevel)
 {
     TempDir dir;
-    const char* levelName[] = {"", "L", "M", "Q"};
+    const char* levelName[] = {"L", "M", "Q", "H"};
     std::vector<std::string> files;
     for (const DecodeCase& c : kDecodeCases) {
         SCOPED_TRACE(Hex(c.data));
-        const auto symbol = EncodeMicro(Bytes(c.data), {c.version, c.level, std::nullopt, c.kanji});
-        ASSERT_TRUE(symbol) << symbol.error();
+        const auto symbol = EncodeMicro(Bytes(c.data), {c.version, c.level, MaskChoice::Automatic, c.kanji});
+        ASSERT_TRUE(symbol) << static_cast<int>(symbol.error());
         EXPECT_EQ(symbol->version, c.expectedVersion);
+        EXPECT_EQ(symbol->family, SymbolFamily::Micro);
         files.push_back(WritePng(*symbol, dir, "m" + std::to_string(files.size()) + ".png"));
         // zxing-cpp 1.4 names no version: the symbol's width in modules stands for it.
         const std::string report = Shell("ZXingReader -format MicroQRCode '" + files.back() + "' 2>&1");
         EXPECT_EQ(Field(report, "Bytes:"), c.data.empty() ? "" : Hex(c.data)) << report;
         EXPECT_EQ(ModulesSeen(report), 2 * c.expectedVersion + 9) << report;
         // M1 detects errors only; the reader names its level L, as the encoder does.
-        EXPECT_EQ(Field(report, "EC Level:"), levelName[c.level]) << report;
+        EXPECT_EQ(Field(report, "EC Level:"), levelName[LevelIndex(c.level)]) << report;
     }
     if (!testsupport::ZxingWasmAvailable()) GTEST_SKIP() << "zxing-wasm is not installed (test.sh installs it)";
     const auto decoded = testsupport::ZxingWasmFiles(files);
@@ -127,7 +128,7 @@ TEST(MicroQR, ZxingReadsEveryVersionAndLevel)
         EXPECT_EQ(s.format, "MicroQRCode");
         EXPECT_EQ(s.bytesHex, LowerHex(c.data));
         EXPECT_EQ(s.version, "M" + std::to_string(c.expectedVersion));
-        EXPECT_EQ(s.ecLevel, levelName[c.level]);
+        EXPECT_EQ(s.ecLevel, levelName[LevelIndex(c.level)]);
     }
 }
 
@@ -139,8 +140,9 @@ struct CapacityCase {
     int numeric, alphanumeric, bytes, kanji;
 };
 const CapacityCase kCapacities[] = {
-    {1, EcL, 5, 0, 0, 0},   {2, EcL, 10, 6, 0, 0},   {2, EcM, 8, 5, 0, 0},    {3, EcL, 23, 14, 9, 6},
-    {3, EcM, 18, 11, 7, 4}, {4, EcL, 35, 21, 15, 9}, {4, EcM, 30, 18, 13, 8}, {4, EcQ, 21, 13, 9, 5},
+    {1, EcLevel::L, 5, 0, 0, 0},    {2, EcLevel::L, 10, 6, 0, 0},  {2, EcLevel::M, 8, 5, 0, 0},
+    {3, EcLevel::L, 23, 14, 9, 6},  {3, EcLevel::M, 18, 11, 7, 4}, {4, EcLevel::L, 35, 21, 15, 9},
+    {4, EcLevel::M, 30, 18, 13, 8}, {4, EcLevel::Q, 21, 13, 9, 5},
 };
 
 TEST(MicroQR, HoldsTheListedCapacityAndNoMore)
@@ -149,11 +151,11 @@ TEST(MicroQR, HoldsTheListedCapacityAndNoMore)
     for (const CapacityCase& c : kCapacities) {
         const int most[] = {c.numeric, c.alphanumeric, c.bytes, c.kanji};
         for (int m = 0; m < 4; ++m) {
-            SCOPED_TRACE("M" + std::to_string(c.version) + " level " + std::to_string(c.level) + " mode " +
+            SCOPED_TRACE("M" + std::to_string(c.version) + " level " + std::to_string(LevelIndex(c.level)) + " mode " +
                          std::to_string(m));
             std::string data;
             for (int i = 0; i < most[m]; ++i) data += unit[m];
-            const MicroRequest request{c.version, c.level, std::nullopt, m == 3};
+            const MicroOptions request{c.version, c.level, MaskChoice::Automatic, m == 3};
             if (most[m] > 0) {
                 EXPECT_TRUE(EncodeMicro(Bytes(data), request));
             }
@@ -162,20 +164,34 @@ TEST(MicroQR, HoldsTheListedCapacityAndNoMore)
     }
 }
 
+struct RefusalCase {
+    std::string data;
+    MicroOptions options;
+    MicroError error;
+};
+const RefusalCase kRefusals[] = {
+    {"123", {1, EcLevel::M, MaskChoice::Automatic, false}, MicroError::NoSuchLevel}, // M1: detection only
+    {"123", {3, EcLevel::Q, MaskChoice::Automatic, false}, MicroError::NoSuchLevel}, // Q only in M4
+    {"123", {std::nullopt, EcLevel::H, MaskChoice::Automatic, false}, MicroError::NoSuchLevel},
+    {"123", {5, EcLevel::L, MaskChoice::Automatic, false}, MicroError::NoSuchVersion},
+    {"123", {0, EcLevel::L, MaskChoice::Automatic, false}, MicroError::NoSuchVersion},
+    {"123", {1, EcLevel::L, MaskChoice::Pattern4, false}, MicroError::NoSuchMask},
+    {"a", {1, EcLevel::L, MaskChoice::Automatic, false}, MicroError::DoesNotFit},  // M1 is numeric only
+    {"ab", {2, EcLevel::L, MaskChoice::Automatic, false}, MicroError::DoesNotFit}, // M2 has no byte mode
+    {std::string(36, '1'), {std::nullopt, EcLevel::L, MaskChoice::Automatic, false}, MicroError::InputTooLong},
+};
+
 TEST(MicroQR, RefusesWhatMicroQrLacks)
 {
-    const std::string digits = "123";
-    EXPECT_FALSE(EncodeMicro(Bytes(digits), {1, EcM, std::nullopt, false})); // M1 has no level M
-    EXPECT_FALSE(EncodeMicro(Bytes(digits), {3, EcQ, std::nullopt, false})); // Q only in M4
-    EXPECT_FALSE(EncodeMicro(Bytes(digits), {std::nullopt, EcH, std::nullopt, false}));
-    EXPECT_FALSE(EncodeMicro(Bytes(digits), {5, EcL, std::nullopt, false}));
-    EXPECT_FALSE(EncodeMicro(Bytes(digits), {0, EcL, std::nullopt, false}));
-    EXPECT_FALSE(EncodeMicro(Bytes(digits), {1, EcL, 4, false}));
-    EXPECT_FALSE(EncodeMicro(Bytes(std::string("a")), {1, EcL, std::nullopt, false})); // M1 is numeric only
-    EXPECT_FALSE(EncodeMicro(Bytes(std::string(36, '1')), {std::nullopt, EcL, std::nullopt, false}));
+    for (const RefusalCase& c : kRefusals) {
+        SCOPED_TRACE(c.data + " error " + std::to_string(static_cast<int>(c.error)));
+        const auto symbol = EncodeMicro(Bytes(c.data), c.options);
+        ASSERT_FALSE(symbol);
+        EXPECT_EQ(symbol.error(), c.error);
+    }
 }
 
-EcLevel LevelNamed(const std::string& name) { return name == "L" ? EcL : name == "M" ? EcM : EcQ; }
+EcLevel LevelNamed(const std::string& name) { return name == "L" ? EcLevel::L : name == "M" ? EcLevel::M : EcLevel::Q; }
 
 // segno where it pads as the standard does (and differs where it does not); zint in every case,
 // with its mask forced and with the encoder's own evaluation, and with mixed segments at the
@@ -195,13 +211,14 @@ TEST(MicroQR, EqualsSegnoAndZintModuleForModule)
         std::string data;
         for (size_t i = 0; i + 1 < hex.size(); i += 2)
             data += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-        MicroRequest request{std::nullopt, LevelNamed(level), std::nullopt, mode == "kanji"};
+        MicroOptions request{std::nullopt, LevelNamed(level), MaskChoice::Automatic, mode == "kanji"};
         if (version != "auto") request.version = std::stoi(version);
-        if (mask != "auto") request.mask = std::stoi(mask);
+        if (mask != "auto") request.mask = *MaskPattern(std::stoi(mask));
         const auto symbol = EncodeMicro(Bytes(data), request);
-        ASSERT_TRUE(symbol) << symbol.error();
+        ASSERT_TRUE(symbol) << static_cast<int>(symbol.error());
         if (peer == "zint") {
-            const auto chosen = EncodeMicro(Bytes(data), {request.version, request.level, std::nullopt, request.kanji});
+            const auto chosen =
+                EncodeMicro(Bytes(data), {request.version, request.level, MaskChoice::Automatic, request.kanji});
             ASSERT_TRUE(chosen);
             EXPECT_EQ(Rows(*symbol), rows);
             EXPECT_EQ(Rows(*chosen), rows);
