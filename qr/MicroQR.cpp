@@ -107,11 +107,11 @@ Result<QRSymbol, MicroError> EncodeMicro(std::span<const uint8_t> data, const Mi
     Pad(stream.data(), plan->bits, spec.dataBits, rules.terminatorBits);
     const int32_t dataCodewords = micro::DataCodewords(spec);
 
-    // A 4-bit last data codeword enters the check codewords as its byte, low bits zero.
     QRSymbol symbol;
     symbol.version = spec.version;
     symbol.level = spec.level;
     symbol.codewords.resize(static_cast<size_t>(dataCodewords + spec.checkCodewords));
+    // One block; a 4-bit last data codeword enters the division as its byte, low bits zero.
     if (!EncodeBlocks(stream.data(), BlockShape(dataCodewords, 1, spec.checkCodewords), symbol.codewords.data()))
         return Fail(MicroError::DoesNotFit);
     micro::BuildModules(symbol, plan->number, symbol.codewords, spec.dataBits, mask);
