@@ -105,9 +105,13 @@ TEST(MicroQR, ZxingReadsEveryVersionAndLevel)
     std::vector<std::string> files;
     for (const DecodeCase& c : kDecodeCases) {
         SCOPED_TRACE(Hex(c.data));
-        const auto symbol = EncodeMicro(Bytes(c.data), {c.version, c.level, MaskChoice::Automatic, c.kanji});
+        // The four masks in turn, and the evaluation's choice.
+        const int pattern = static_cast<int>(files.size() % 5);
+        const MaskChoice mask = pattern < 4 ? *MaskPattern(pattern) : MaskChoice::Automatic;
+        const auto symbol = EncodeMicro(Bytes(c.data), {c.version, c.level, mask, c.kanji});
         ASSERT_TRUE(symbol) << static_cast<int>(symbol.error());
         EXPECT_EQ(symbol->version, c.expectedVersion);
+        if (pattern < 4) EXPECT_EQ(symbol->mask, pattern);
         EXPECT_EQ(symbol->family, SymbolFamily::Micro);
         files.push_back(WritePng(*symbol, dir, "m" + std::to_string(files.size()) + ".png"));
         // zxing-cpp 1.4 names no version: the symbol's width in modules stands for it.
