@@ -111,7 +111,9 @@ TEST(MicroQR, ZxingReadsEveryVersionAndLevel)
         const auto symbol = EncodeMicro(Bytes(c.data), {c.version, c.level, mask, c.kanji});
         ASSERT_TRUE(symbol) << static_cast<int>(symbol.error());
         EXPECT_EQ(symbol->version, c.expectedVersion);
-        if (pattern < 4) EXPECT_EQ(symbol->mask, pattern);
+        if (pattern < 4) {
+            EXPECT_EQ(symbol->mask, pattern);
+        }
         EXPECT_EQ(symbol->family, SymbolFamily::Micro);
         files.push_back(WritePng(*symbol, dir, "m" + std::to_string(files.size()) + ".png"));
         // zxing-cpp 1.4 names no version: the symbol's width in modules stands for it.
