@@ -26,5 +26,7 @@ struct MicroOptions {
 inline constexpr int32_t kMicroQuietZone = 2;
 
 // The whole pipeline. The symbol has family Micro, version 1 .. 4 (M1 .. M4), size, width and
-// height 2 * version + 9, the level asked for (L for M1) and mask 0 .. 3.
+// height 2 * version + 9, the level asked for (L for M1) and mask 0 .. 3; its codewords are the
+// data codewords (M1's and M3's 4-bit last one in the high half of its byte), then the check
+// codewords of the single block.
 Result<QRSymbol, MicroError> EncodeMicro(std::span<const uint8_t> data, const MicroOptions& options);
