@@ -160,8 +160,9 @@ Result<std::vector<QRSymbol>, AppendError> EncodeStructuredAppend(clsQRCode& enc
     size_t start = 0;
     for (int32_t i = 0; i < total; ++i) {
         const size_t end = ends[static_cast<size_t>(i)];
-        if (total > 1) symbolOptions.append = AppendHeader{i, total, parity};
-        auto symbol = encoder.Encode(data.subspan(start, end - start), symbolOptions);
+        const auto share = data.subspan(start, end - start);
+        auto symbol = total > 1 ? encoder.Encode(share, symbolOptions, AppendHeader{i, total, parity})
+                                : encoder.Encode(share, symbolOptions);
         // The split measured every share with the encoder's own planner: a failure here is a bug.
         if (!symbol) return Fail(AppendError::TooManySymbols);
         set.push_back(std::move(*symbol));

@@ -150,7 +150,6 @@ Result<QRSymbol, EncodeError> clsQRCode::Encode(std::span<const uint8_t> bytes, 
     if (bytes.size() > kMaxInputBytes) return Fail(EncodeError::InputTooLong);
     const uint8_t* data = bytes.data();
     const int32_t count = static_cast<int32_t>(bytes.size());
-    append_ = options.append;
 
     const int32_t chosen = ChooseVersion(data, count, options.version, options.level);
     if (chosen == 0) return Fail(EncodeError::DoesNotFit);
@@ -165,6 +164,15 @@ Result<QRSymbol, EncodeError> clsQRCode::Encode(std::span<const uint8_t> bytes, 
     if (!EncodeBlocks(stream_.data(), shape, symbol.codewords.data()))
         return Fail(EncodeError::NoSuchVersion); // not for 1..40
     BuildModules(symbol, options.mask);
+    return symbol;
+}
+
+Result<QRSymbol, EncodeError> clsQRCode::Encode(std::span<const uint8_t> bytes, const EncodeOptions& options,
+                                                const AppendHeader& header)
+{
+    append_ = header;
+    auto symbol = Encode(bytes, options);
+    append_.reset();
     return symbol;
 }
 

@@ -27,7 +27,6 @@ struct EncodeOptions {
     std::optional<int32_t> version; // 1..40; none: the smallest that holds the data
     EcLevel level = EcLevel::M;
     MaskChoice mask = MaskChoice::Pattern0;
-    std::optional<AppendHeader> append; // written first, before any ECI header
 };
 
 struct QRLayout;
@@ -62,6 +61,9 @@ public:
 
     // The whole pipeline.
     Result<QRSymbol, EncodeError> Encode(std::span<const uint8_t> data, const EncodeOptions& options);
+    // A symbol of a structured-append set: its header first, then any ECI header, then the data.
+    Result<QRSymbol, EncodeError> Encode(std::span<const uint8_t> data, const EncodeOptions& options,
+                                         const AppendHeader& header);
 
     // The int32_t entry: version 0 or > 40 picks the smallest fitting version, < 0
     // gives none; level outside 1..4 means M; mask outside 0..7 means 0 (unless
@@ -131,7 +133,7 @@ private:
     Segmenter segmenter_;
     bool autoMask_ = false;
     int32_t eci_ = -1;
-    std::optional<AppendHeader> append_; // the one of the symbol being encoded
+    std::optional<AppendHeader> append_; // set only while a set's symbol is encoded
 
     std::vector<uint8_t> modes_;
     static constexpr int32_t kStreamBytes = 4096; // the 3706 codewords of version 40 and a stray terminator
