@@ -199,6 +199,25 @@ void CheckZxing2(const SetCase& c, const std::vector<std::string>& files, int32_
     EXPECT_EQ(Difference(Unhex(lower), Unhex(joined)), "");
 }
 
+// Every share but the last is full: one more character would not fit the symbol.
+void CheckSharesAreFull(clsQRCode& encoder, const SetCase& c, int32_t version)
+{
+    const auto ends = SplitForAppend(encoder, Bytes(c.data), version, c.level);
+    ASSERT_TRUE(ends);
+    const std::vector<size_t> inside = InsideCharacters(c);
+    size_t start = 0;
+    for (size_t i = 0; i + 1 < ends->size(); ++i) {
+        size_t longer = (*ends)[i] + 1;
+        while (std::count(inside.begin(), inside.end(), longer)) ++longer;
+        const AppendHeader header{static_cast<int32_t>(i), static_cast<int32_t>(ends->size()), 0};
+        const EncodeOptions options{version, c.level, MaskChoice::Pattern0};
+        EXPECT_TRUE(encoder.Encode(Bytes(c.data).subspan(start, (*ends)[i] - start), options, header));
+        const auto over = encoder.Encode(Bytes(c.data).subspan(start, longer - start), options, header);
+        EXPECT_FALSE(over) << "share " << i << " could take " << longer - (*ends)[i] << " more bytes";
+        start = (*ends)[i];
+    }
+}
+
 // qrencode's set at the same version and level: how many files it writes.
 size_t QrencodeCount(const SetCase& c, int32_t version, const TempDir& dir)
 {
@@ -245,6 +264,7 @@ TEST(StructuredAppend, SetsDecodeBackInEveryReader)
             ASSERT_FALSE(smaller);
             EXPECT_EQ(smaller.error(), AppendError::TooManySymbols);
         }
+        CheckSharesAreFull(encoder, c, version);
         TempDir dir;
         const std::vector<std::string> files = WritePictures(*set, dir);
         CheckZxing14(c, files, version);
