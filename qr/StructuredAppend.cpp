@@ -41,32 +41,69 @@ std::vector<bool> CharacterInsides(const clsQRCode& encoder, std::span<const uin
     return inside;
 }
 
-// The end of the longest share from start that fits; start when not even one
-// character does.
-size_t LongestShare(const clsQRCode& encoder, std::span<const uint8_t> data, size_t start, int32_t version,
-                    int32_t budget, const std::vector<bool>& inside)
-{
-    // Back to the start of the character end falls in (UTF-8 has at most 3
-    // continuation bytes); malformed text that has none close by is cut where asked.
-    auto legal = [&](size_t end) {
-        size_t cut = end;
-        for (int back = 0; back < 3 && !inside.empty() && inside[cut] && cut > start + 1; ++back) --cut;
-        return inside.empty() || !inside[cut] ? cut : end;
-    };
-    auto fits = [&](size_t end) { return Fits(encoder, data.subspan(start, end - start), version, budget); };
-    // No character costs less than 10/3 bits, so no share is longer than this.
-    const size_t most = static_cast<size_t>(std::max(budget, 0)) * 3 / 10 + 1;
-    size_t lo = start, hi = std::min(data.size(), start + most);
-    if (fits(legal(hi))) return legal(hi);
-    // lo fits (or is start), hi does not: halve the gap.
-    while (hi - lo > 1) {
-        const size_t mid = lo + (hi - lo) / 2;
-        const size_t cut = legal(mid);
-        if (cut > lo && fits(cut)) lo = cut;
-        else hi = mid;
+// The search for the end of one share: lo_ is a cut known to fit (at first the
+// start: no share), hi_ one known not to (at first beyond the longest possible);
+// every probe measures one cut between them and moves one of the two.
+class CutSearch {
+public:
+    CutSearch(const clsQRCode& encoder, std::span<const uint8_t> data, const std::vector<bool>& inside, size_t start,
+              int32_t version, int32_t budget)
+        : encoder_(encoder), data_(data), inside_(inside), start_(start), version_(version), budget_(budget),
+          // No character costs less than 10/3 bits, so no share is longer.
+          limit_(std::min(data.size(), start + static_cast<size_t>(std::max(budget, 0)) * 3 / 10 + 1)), lo_(start),
+          hi_(limit_ + 1)
+    {
     }
-    return lo;
-}
+
+    // The end of the longest share that fits; the start when not even one character does.
+    size_t Longest(size_t guess)
+    {
+        // The last share usually takes the rest.
+        if (limit_ == data_.size() && At(limit_) == Probe::Fits) return lo_;
+        // Shares of like data are alike: steps doubling away from the last share's length bracket the cut.
+        const Probe first = guess > 0 ? At(std::min(start_ + guess, limit_)) : Probe::Nothing;
+        for (size_t step = 8; first != Probe::Nothing; step *= 2) {
+            const Probe next = first == Probe::Fits ? At(std::min(lo_ + step, limit_))
+                                                    : At(hi_ > start_ + step ? hi_ - step : start_ + 1);
+            if (next != first) break;
+        }
+        while (hi_ - lo_ > 1 && At(lo_ + (hi_ - lo_) / 2) != Probe::Nothing) {}
+        return lo_;
+    }
+
+private:
+    enum class Probe { Fits, DoesNot, Nothing };
+
+    bool Inside(size_t at) const { return !inside_.empty() && inside_[at]; }
+
+    // The nearest character boundary at or below (or above) at, at most 3 bytes
+    // away (a UTF-8 character's length); at itself in malformed text.
+    size_t Boundary(size_t at, bool up) const
+    {
+        size_t cut = at;
+        for (int step = 0; step < 3 && Inside(cut) && (up ? cut < data_.size() : cut > start_); ++step)
+            cut = up ? cut + 1 : cut - 1;
+        return Inside(cut) ? at : cut;
+    }
+
+    // Measures the boundary nearest end between lo_ and hi_, if there is one.
+    Probe At(size_t end)
+    {
+        size_t cut = Boundary(end, false);
+        if (cut <= lo_) cut = Boundary(end, true);
+        if (cut <= lo_ || cut >= hi_) return Probe::Nothing;
+        const bool fits = Fits(encoder_, data_.subspan(start_, cut - start_), version_, budget_);
+        (fits ? lo_ : hi_) = cut;
+        return fits ? Probe::Fits : Probe::DoesNot;
+    }
+
+    const clsQRCode& encoder_;
+    std::span<const uint8_t> data_;
+    const std::vector<bool>& inside_;
+    size_t start_;
+    int32_t version_, budget_;
+    size_t limit_, lo_, hi_;
+};
 
 } // namespace
 
@@ -95,12 +132,13 @@ Result<std::vector<size_t>, AppendError> SplitForAppend(const clsQRCode& encoder
     const int32_t budget = ShareBudget(encoder, version, level, true);
     const std::vector<bool> inside = CharacterInsides(encoder, data);
     std::vector<size_t> ends;
-    size_t start = 0;
+    size_t start = 0, guess = 0;
     do {
         if (static_cast<int32_t>(ends.size()) == kMaxAppendSymbols) return Fail(AppendError::TooManySymbols);
-        const size_t end = LongestShare(encoder, data, start, version, budget, inside);
+        const size_t end = CutSearch(encoder, data, inside, start, version, budget).Longest(guess);
         if (end == start && !data.empty()) return Fail(AppendError::TooManySymbols);
         ends.push_back(end);
+        guess = end - start;
         start = end;
     } while (start < data.size());
     return ends;
