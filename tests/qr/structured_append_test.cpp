@@ -280,6 +280,30 @@ TEST(StructuredAppend, SetsDecodeBackInEveryReader)
     }
 }
 
+TEST(StructuredAppend, ASetOfOneIsAPlainSymbol)
+{
+    // As qrencode: data one symbol holds gets no header, even when the header is what would not fit.
+    const struct {
+        std::string data;
+        int32_t version;
+        size_t sharesWithHeaders;
+    } cases[] = {{"hello", 5, 1}, {std::string(17, 'k'), 1, 2}}; // 1-L: 17 bytes, 15 after the header
+    clsQRCode encoder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.data);
+        ASSERT_EQ(SplitForAppend(encoder, Bytes(c.data), c.version, EcLevel::L)->size(), c.sharesWithHeaders);
+        AppendOptions options;
+        options.version = c.version;
+        options.level = EcLevel::L;
+        const auto set = EncodeStructuredAppend(encoder, Bytes(c.data), options);
+        ASSERT_TRUE(set);
+        ASSERT_EQ(set->size(), 1u);
+        const auto plain = encoder.Encode(Bytes(c.data), {c.version, EcLevel::L, MaskChoice::Automatic});
+        ASSERT_TRUE(plain);
+        EXPECT_EQ(set->front().modules, plain->modules);
+    }
+}
+
 TEST(StructuredAppend, FailuresAreValues)
 {
     struct Failure {
