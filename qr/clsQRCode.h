@@ -53,7 +53,7 @@ public:
     // data so readers know how to read it; -1, the default, writes none.
     void SetEci(int32_t designator) { eci_ = designator >= 0 && designator <= 127 ? designator : -1; }
     int32_t Eci() const { return eci_; }
-    static constexpr int32_t kEciHeaderBits = 12;
+    static constexpr int32_t kEciHeaderBits = 12; // mode 0111 and the 8-bit designator
 
     // The most bytes any symbol holds: 7089 digits at 40-L. Longer input is refused
     // before it is read, so no count beyond this enters any arithmetic.
@@ -134,7 +134,6 @@ private:
     bool autoMask_ = false;
     int32_t eci_ = -1;
     std::optional<AppendHeader> append_; // set only while a set's symbol is encoded
-
     std::vector<uint8_t> modes_;
     static constexpr int32_t kStreamBytes = 4096; // the 3706 codewords of version 40 and a stray terminator
     std::array<uint8_t, kStreamBytes> stream_;
