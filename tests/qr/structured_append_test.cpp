@@ -36,6 +36,7 @@ std::string Repeat(const std::string& pattern, size_t length)
 }
 
 const std::string kMixed = "Order 66: 12345678901234 ITEMS @ $9.99 each; total 12345\n";
+const std::string kIds = "ID 98765432109876543210 name: abc; ";
 const std::string kUtf8 = "二维码结构化追加 UTF-8 ";
 const std::string kShiftJis = "x\x93\xfa\x96\x7b y\x8c\xea"; // Shift JIS Kanji among ASCII
 
@@ -238,6 +239,7 @@ TEST(StructuredAppend, SetsDecodeBackInEveryReader)
     const SetCase cases[] = {
         {"two at 2-M", Repeat(kMixed, 50), 2, EcLevel::M, false, -1, 2, ""},
         {"five at 5-Q", Repeat(kMixed, 300), 5, EcLevel::Q, false, -1, 5, ""},
+        {"eight at 5-Q, digit runs", Repeat(kIds, 600), 5, EcLevel::Q, false, -1, 8, ""},
         {"five Kanji at 3-M", Repeat(kShiftJis, 180), 3, EcLevel::M, true, -1, 5, ""},
         {"sixteen at 3-L", Repeat(kMixed, 880), 3, EcLevel::L, false, -1, 16, ""},
         {"no version, UTF-8 with ECI", Repeat(kUtf8, 3000), std::nullopt, EcLevel::M, false, 26, 15, "-8"},
