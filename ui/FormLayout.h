@@ -1,6 +1,7 @@
 #pragma once
 // Units and fonts of the window's layout.
 #include <QFont>
+#include <QLabel>
 #include <QRect>
 #include <QString>
 
@@ -25,3 +26,19 @@ inline QFont MakeFont(FormFont which)
     }
     return f;
 }
+
+// A caption, hint or counter the window writes: its place in the layout table is
+// its least size, and it grows to the right and downwards until its whole text
+// shows in the font it ends up with (the fallback CJK fonts are wider than the
+// original, and a skin may change fonts). It fits itself when shown and when
+// its font or style changes; after setText, FitToText makes it fit again.
+class FitLabel : public QLabel {
+public:
+    FitLabel(const QString& text, QWidget* parent, QRect place);
+
+protected:
+    bool event(QEvent* event) override;
+};
+
+// Makes a label whose least size is its place large enough for its whole text.
+inline void FitToText(QLabel* label) { label->resize(label->sizeHint().expandedTo(label->minimumSize())); }
