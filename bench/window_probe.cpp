@@ -7,8 +7,10 @@
 //   window_probe click WINDOW
 //     prints "ready", then waits for the next mouse press anywhere on the display
 //     (an XInput2 raw event, so a click from xdotool counts) and prints the
-//     milliseconds until WINDOW reports damage of at least 200 x 200 pixels
-//     (the preview, 249 x 257; buttons and the status line are smaller).
+//     milliseconds until WINDOW reports damage of the preview's size (249 x 257;
+//     the buttons and the status line are smaller, the text boxes larger): as the
+//     probe received the two events, and by the server's own timestamps (whole
+//     milliseconds, but not delayed when the probe itself waits for the processor).
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xdamage.h>
@@ -49,6 +51,13 @@ bool NextEvent(Display* dpy, XEvent& ev, double deadline)
     }
     XNextEvent(dpy, &ev);
     return true;
+}
+
+// The preview is 249 x 257 pixels; the buttons and the status line are lower, the
+// text boxes wider and taller.
+bool IsPreviewSized(const XRectangle& r)
+{
+    return r.width >= 200 && r.width <= 300 && r.height >= 200 && r.height <= 300;
 }
 
 pid_t Spawn(char** argv)
@@ -107,19 +116,23 @@ int Click(Display* dpy, const DamageCodes& damage, int xiOpcode, Window window)
     std::printf("ready\n");
     std::fflush(stdout);
     double pressed = -1;
+    Time pressedAt = 0; // the server's clock, whole milliseconds
     XEvent ev;
     while (NextEvent(dpy, ev, NowMs() + 30000)) {
         if (ev.type == GenericEvent && ev.xcookie.extension == xiOpcode) {
             if (XGetEventData(dpy, &ev.xcookie)) {
-                if (ev.xcookie.evtype == XI_RawButtonPress && pressed < 0) pressed = NowMs();
+                if (ev.xcookie.evtype == XI_RawButtonPress && pressed < 0) {
+                    pressed = NowMs();
+                    pressedAt = static_cast<XIRawEvent*>(ev.xcookie.data)->time;
+                }
                 XFreeEventData(dpy, &ev.xcookie);
             }
             continue;
         }
         if (ev.type != damage.event + XDamageNotify) continue;
         const auto& d = reinterpret_cast<const XDamageNotifyEvent&>(ev);
-        if (pressed >= 0 && d.drawable == window && d.area.width >= 200 && d.area.height >= 200) {
-            std::printf("%.2f\n", NowMs() - pressed);
+        if (pressed >= 0 && d.drawable == window && IsPreviewSized(d.area)) {
+            std::printf("%.2f %lu\n", NowMs() - pressed, d.timestamp - pressedAt);
             return 0;
         }
     }

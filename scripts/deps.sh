@@ -18,7 +18,7 @@ VORLANE_DEPS_TEST=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libqrencode-dev libqrcodegencpp-dev
   zbar-tools zxing-cpp-tools libzxing-core-java default-jdk-headless
-  xvfb xauth xdotool qrencode zint ghostscript librsvg2-bin wrk hyperfine python3 nodejs
+  xvfb xauth xdotool libxdamage-dev libxi-dev qrencode zint ghostscript librsvg2-bin wrk hyperfine python3 nodejs
 )
 # Building and checking the Debian package.
 VORLANE_DEPS_PACKAGE=(
