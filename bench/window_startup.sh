@@ -8,6 +8,8 @@
 # Each run starts the window afresh; with a baseline binary the two alternate run
 # by run, so both see the same machine. The stand-in vendor API answers the
 # update check on loopback, so the buttons are enabled as in real use.
+# On a machine busy with other work, wall times follow the load: run it as root under
+# `chrt -f 5 bench/window_startup.sh ...` (all it starts inherits the priority; nothing of it spins).
 # usage: bench/window_startup.sh [BIN_DIR] [BASELINE_WINDOW_BINARY]   (RUNS=10 CLICKS=5 by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
