@@ -4,8 +4,8 @@
 
 #include <QPainter>
 
+#include "SymbolPicture.h"
 #include "clsQRCode.h"
-#include "mdlFakeBarCode.h"
 
 PayloadEncoder::PayloadEncoder() = default;
 PayloadEncoder::~PayloadEncoder() = default;

@@ -31,7 +31,10 @@ bool RequestWait::RunJob(std::function<void()> job)
 void RequestWait::Abandon()
 {
     abandoned_ = true;
-    // The request's own event loop on the worker exits and the request is dropped with it.
-    if (worker_) worker_->exit();
+    // The worker's request gives up when asked and its outcome is dropped.
+    if (worker_) {
+        worker_->requestInterruption();
+        worker_->exit();
+    }
     if (loop_) loop_->exit();
 }
