@@ -231,10 +231,10 @@ void Form1::BuildSmsFrame(QWidget* frame)
 {
     const char* options[] = {"短信", "彩信"};
     for (size_t i = 0; i < Option1.size(); ++i) {
-        Option1[i] = new QRadioButton(QString::fromUtf8(options[i]), frame);
+        Option1[i] = new Fitted<QRadioButton>(QString::fromUtf8(options[i]), frame,
+                                              Twips(4680 + 960 * static_cast<int>(i), 480, 735, 285));
         Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
         Option1[i]->setFont(MakeFont(YaHei975));
-        Option1[i]->setGeometry(Twips(4680 + 960 * static_cast<int>(i), 480, 735, 285));
     }
     Option1[0]->setChecked(true);
     Text11 = MultiLineBox(frame, "Text11", Twips(360, 960, 6015, 1905), YaHei975);

@@ -2,17 +2,10 @@
 
 #include <QEvent>
 
-FitLabel::FitLabel(const QString& text, QWidget* parent, QRect place) : QLabel(text, parent)
+bool RefitsOn(const QWidget* control, const QEvent* event)
 {
-    setGeometry(place);
-    setMinimumSize(place.size());
-}
-
-bool FitLabel::event(QEvent* event)
-{
-    // Measured lazily: a label on a frame nobody opens costs no text layout at start-up.
+    // Measured lazily: a caption on a frame nobody opens costs no text layout at start-up.
     const QEvent::Type type = event->type();
-    if (type == QEvent::Show || ((type == QEvent::FontChange || type == QEvent::StyleChange) && isVisible()))
-        FitToText(this);
-    return QLabel::event(event);
+    return type == QEvent::Show ||
+           ((type == QEvent::FontChange || type == QEvent::StyleChange) && control->isVisible());
 }

@@ -42,18 +42,32 @@ inline QFont MakeFont(FormFont which)
     return f;
 }
 
-// A caption, hint or counter the window writes: its place in the layout table is
-// its least size, and it grows to the right and downwards until its whole text
-// shows in the font it ends up with (the fallback CJK fonts are wider than the
-// original, and a skin may change fonts). It fits itself when shown and when
-// its font or style changes; after setText, FitToText makes it fit again.
-class FitLabel : public QLabel {
+// Makes a control whose least size is its place large enough for its whole text.
+inline void FitToText(QWidget* control) { control->resize(control->sizeHint().expandedTo(control->minimumSize())); }
+
+// Whether a fitted control measures itself again: when shown, and when its font or
+// style changes while it is shown.
+bool RefitsOn(const QWidget* control, const QEvent* event);
+
+// A caption, hint, counter or option the window writes: its place in the layout
+// table is its least size, and it grows to the right and downwards until its whole
+// text shows in the font it ends up with (the fallback CJK fonts are wider than the
+// original, and a skin may change fonts). After setText, FitToText fits it again.
+template <class Control>
+class Fitted : public Control {
 public:
-    FitLabel(const QString& text, QWidget* parent, QRect place);
+    Fitted(const QString& text, QWidget* parent, QRect place) : Control(text, parent)
+    {
+        this->setGeometry(place);
+        this->setMinimumSize(place.size());
+    }
 
 protected:
-    bool event(QEvent* event) override;
+    bool event(QEvent* event) override
+    {
+        if (RefitsOn(this, event)) FitToText(this);
+        return Control::event(event);
+    }
 };
 
-// Makes a label whose least size is its place large enough for its whole text.
-inline void FitToText(QLabel* label) { label->resize(label->sizeHint().expandedTo(label->minimumSize())); }
+using FitLabel = Fitted<QLabel>;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -121,7 +122,7 @@ TEST(Layout, EveryControlStandsWhereTheLayoutTablePutsIt)
         if (w == form->TabStrip1) r = r.united(form->findChild<QWidget*>("TabStrip1Page")->geometry());
         EXPECT_EQ(r.left(), p.left / 15) << p.name;
         EXPECT_EQ(r.top(), p.top / 15) << p.name;
-        const bool grows = qobject_cast<QLabel*>(w) && w != form->Picture1;
+        const bool grows = (qobject_cast<QLabel*>(w) && w != form->Picture1) || qobject_cast<QRadioButton*>(w);
         if (p.width >= 0) {
             if (grows) EXPECT_GE(r.width(), p.width / 15) << p.name;
             else EXPECT_EQ(r.width(), p.width / 15) << p.name;
@@ -136,21 +137,21 @@ TEST(Layout, EveryControlStandsWhereTheLayoutTablePutsIt)
     EXPECT_EQ(form->findChild<QWidget*>("S1Panel3")->width(), 96);
 }
 
-// Whether a label shows all of its text; says which and how when not.
-testing::AssertionResult ShowsWholeText(const QLabel* label)
+// Whether a caption shows all of its text; says which and how when not.
+testing::AssertionResult ShowsWholeText(const QWidget* control, const QString& text)
 {
-    const QSize need = label->sizeHint(), has = label->size();
+    const QSize need = control->sizeHint(), has = control->size();
     if (need.width() <= has.width() && need.height() <= has.height()) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << label->objectName().toStdString() << " \"" << label->text().toStdString()
+    return testing::AssertionFailure() << control->objectName().toStdString() << " \"" << text.toStdString()
                                        << "\" needs " << need.width() << " x " << need.height() << ", has "
                                        << has.width() << " x " << has.height();
 }
 
-// Every label the window writes, on each of the nine tabs, without a skin and with
-// one that enlarges labels; the SMS counter at every count it can show.
+// Every label and option the window writes, on each of the nine tabs, without a skin
+// and with one that enlarges them; the SMS counter at every count it can show.
 TEST(Layout, EveryLabelShowsItsWholeText)
 {
-    const QString skins[] = {{}, QStringLiteral("QLabel { font-size: 11pt; padding: 0 2px; }")};
+    const QString skins[] = {{}, QStringLiteral("QLabel, QRadioButton { font-size: 11pt; padding: 0 2px; }")};
     for (const QString& skin : skins) {
         SCOPED_TRACE(skin.isEmpty() ? "no skin" : "skin");
         LoadedForm loaded(skin);
@@ -162,8 +163,12 @@ TEST(Layout, EveryLabelShowsItsWholeText)
             loaded.ClickTab(k);
             for (const QLabel* label : form->findChildren<QLabel*>()) {
                 if (!label->isVisible() || label == form->Picture1) continue;
-                EXPECT_TRUE(ShowsWholeText(label));
+                EXPECT_TRUE(ShowsWholeText(label, label->text()));
                 checked.insert(label);
+            }
+            for (const QRadioButton* option : form->Option1) {
+                if (!option->isVisible()) continue;
+                EXPECT_TRUE(ShowsWholeText(option, option->text()));
             }
         }
         for (const QLabel* label : form->Label3) EXPECT_TRUE(checked.count(label)) << label->objectName().toStdString();
@@ -173,7 +178,7 @@ TEST(Layout, EveryLabelShowsItsWholeText)
         QTest::mouseClick(form->Text11->viewport(), Qt::LeftButton);
         for (int n = 1; n <= 300; ++n) {
             QTest::keyClick(form->Text11, Qt::Key_8);
-            const auto fits = ShowsWholeText(form->Label3[10]);
+            const auto fits = ShowsWholeText(form->Label3[10], form->Label3[10]->text());
             EXPECT_TRUE(fits) << n;
             if (!fits) break; // the first count that does not fit says enough
         }
