@@ -16,9 +16,10 @@ VORLANE_DEPS_RUN=(
 VORLANE_DEPS_TEST=(
   clang clang-format libclang-rt-14-dev valgrind
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
-  libqrencode-dev libqrcodegencpp-dev
+  libqrencode-dev libqrcodegencpp-dev libzint-dev
   zbar-tools zxing-cpp-tools libzxing-core-java default-jdk-headless
-  xvfb xauth xdotool libxdamage-dev libxi-dev qrencode zint ghostscript librsvg2-bin wrk hyperfine python3 nodejs
+  xvfb xauth xdotool libxdamage-dev libxi-dev qrencode zint ghostscript librsvg2-bin wrk hyperfine python3
+  python3-segno nodejs
 )
 # Building and checking the Debian package.
 VORLANE_DEPS_PACKAGE=(
