@@ -179,6 +179,7 @@ void Form1::OnSmsBodyChanged()
     const qsizetype n = BoxText(controls_.smsBody).size();
     if (n <= kSmsLimit) {
         controls_.smsCounter->setText(QStringLiteral("已输入数量：%1/%2").arg(n).arg(kSmsLimit - n));
+        FitToText(controls_.smsCounter);
         return;
     }
     controls_.smsBody->setPlainText(LimitSent(BoxText(controls_.smsBody, u"\n"), kSmsLimit));

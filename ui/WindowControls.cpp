@@ -145,7 +145,7 @@ void BuildTabStrip(WindowControls& c, QWidget* client)
 
 QLabel* FieldLabel(const Field& f, QWidget* frame)
 {
-    auto* label = new QLabel(QString::fromUtf8(f.text), frame);
+    auto* label = new FitLabel(QString::fromUtf8(f.text), frame, Twips(f.left, f.top, f.width, f.height));
     label->setObjectName(QStringLiteral("Label3(%1)").arg(f.number));
     if (f.kind == Field::Hint) label->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
     return label;
@@ -194,10 +194,10 @@ void BuildSmsFrame(WindowControls& c, QWidget* frame)
     const char* options[] = {"短信", "彩信"};
     QRadioButton* buttons[2] = {};
     for (int i = 0; i < 2; ++i) {
-        buttons[i] = new QRadioButton(QString::fromUtf8(options[i]), frame);
+        buttons[i] =
+            new Fitted<QRadioButton>(QString::fromUtf8(options[i]), frame, Twips(4680 + 960 * i, 480, 735, 285));
         buttons[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
         buttons[i]->setFont(MakeFont(YaHei975));
-        buttons[i]->setGeometry(Twips(4680 + 960 * i, 480, 735, 285));
     }
     c.smsButton = buttons[0];
     c.mmsButton = buttons[1];
@@ -222,11 +222,10 @@ void BuildPreviewAndButtons(WindowControls& c, QWidget* client)
     c.preview->setObjectName(QStringLiteral("Picture1"));
     c.preview->setGeometry(Twips(7560, 720, 3735, 3855));
     c.preview->setFrameShape(QFrame::NoFrame);
-    c.previewPlaceholder = new QLabel(QStringLiteral("二维条码图片区"), c.preview);
+    c.previewPlaceholder = new FitLabel(QStringLiteral("二维条码图片区"), c.preview, Twips(0, 1920, 3660, 195));
     c.previewPlaceholder->setObjectName(QStringLiteral("Label2"));
     c.previewPlaceholder->setFont(MakeFont(Tahoma));
     c.previewPlaceholder->setAlignment(Qt::AlignCenter);
-    c.previewPlaceholder->setGeometry(Twips(0, 1920, 3660, 195));
 
     for (const ButtonRow& row : kButtons) {
         QPushButton*& b = c.*row.button;
@@ -302,6 +301,8 @@ WindowControls BuildWindowControls(QMainWindow& window)
         c.kindPages[i]->setObjectName(QStringLiteral("Frame1(%1)").arg(i));
         c.kindPages[i]->setGeometry(Twips(360, 720, 6735, 5895));
         c.kindPages[i]->setFont(MakeFont(Tahoma));
+        // Only the first frame opens with the window: the others are not laid out until chosen.
+        if (i > 0) c.kindPages[i]->hide();
     }
     c.textBox = MultiLineBox(c.kindPages[0], "Text1", Twips(120, 240, 6495, 5535), YaHei105);
     BuildFields(c, c.kindPages[1], kCardFields);
