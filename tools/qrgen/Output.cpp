@@ -31,23 +31,29 @@ private:
     int side_;
 };
 
-// One row of the picture at one bit a pixel, dark pixels set to `darkBit`:
-// each module shifts `size` equal bits into an accumulator, whole bytes go out.
+// Inverts bits [from, from + n) of a row, highest bit of a byte first.
+void FlipBits(png_byte* row, int from, int n)
+{
+    while (n > 0) {
+        const int bit = from % 8;
+        const int take = std::min(n, 8 - bit);
+        row[from / 8] ^= static_cast<png_byte>(((1u << take) - 1) << (8 - bit - take));
+        from += take;
+        n -= take;
+    }
+}
+
+// One row of the picture at one bit a pixel, dark pixels set to `darkBit`: the
+// row starts light and each dark module inverts its `size` bits. The bits after
+// the last pixel stay 0.
 void PackRow(const Framed& f, int y, int size, int darkBit, std::vector<png_byte>& row)
 {
-    uint64_t acc = 0;
-    int pending = 0;
-    size_t at = 0;
-    for (int x = 0; x < f.side(); ++x) {
-        const bool set = f.Dark(x, y) == (darkBit != 0);
-        for (int left = size; left > 0;) {
-            const int n = std::min(left, 32); // at most 7 bits wait in acc, so 32 more fit
-            acc = acc << n | (set ? (uint64_t{1} << n) - 1 : 0);
-            left -= n;
-            for (pending += n; pending >= 8; pending -= 8) row[at++] = static_cast<png_byte>(acc >> (pending - 8));
-        }
-    }
-    if (pending) row[at] = static_cast<png_byte>(acc << (8 - pending));
+    const int pixels = f.side() * size;
+    png_byte* bytes = row.data();
+    std::fill(bytes, bytes + (pixels + 7) / 8, static_cast<png_byte>(darkBit ? 0x00 : 0xFF));
+    for (int x = 0; x < f.side(); ++x)
+        if (f.Dark(x, y)) FlipBits(bytes, x * size, size);
+    if (pixels % 8) bytes[pixels / 8] &= static_cast<png_byte>(0xFF00u >> (pixels % 8));
 }
 
 void AppendPng(png_structp png, png_bytep data, png_size_t length)
