@@ -24,6 +24,14 @@ public:
         y -= margin_;
         return x >= 0 && y >= 0 && x < s_.size && y < s_.size && s_.Dark(x, y);
     }
+    // The symbol's modules on row y (non-zero dark), or null in the quiet zone.
+    const uint8_t* SymbolRow(int y) const
+    {
+        y -= margin_;
+        return y >= 0 && y < s_.size ? s_.modules.data() + static_cast<size_t>(y) * s_.stride : nullptr;
+    }
+    int margin() const { return margin_; }
+    int symbolSide() const { return s_.size; }
 
 private:
     const QRSymbol& s_;
@@ -51,8 +59,9 @@ void PackRow(const Framed& f, int y, int size, int darkBit, std::vector<png_byte
     const int pixels = f.side() * size;
     png_byte* bytes = row.data();
     std::fill(bytes, bytes + (pixels + 7) / 8, static_cast<png_byte>(darkBit ? 0x00 : 0xFF));
-    for (int x = 0; x < f.side(); ++x)
-        if (f.Dark(x, y)) FlipBits(bytes, x * size, size);
+    if (const uint8_t* modules = f.SymbolRow(y))
+        for (int x = 0, from = f.margin() * size; x < f.symbolSide(); ++x, from += size)
+            if (modules[x]) FlipBits(bytes, from, size);
     if (pixels % 8) bytes[pixels / 8] &= static_cast<png_byte>(0xFF00u >> (pixels % 8));
 }
 
