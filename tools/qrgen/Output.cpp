@@ -59,9 +59,24 @@ void PackRow(const Framed& f, int y, int size, int darkBit, std::vector<png_byte
     const int pixels = f.side() * size;
     png_byte* bytes = row.data();
     std::fill(bytes, bytes + (pixels + 7) / 8, static_cast<png_byte>(darkBit ? 0x00 : 0xFF));
-    if (const uint8_t* modules = f.SymbolRow(y))
+    const uint8_t* modules = f.SymbolRow(y);
+    if (modules && size > 32) {
         for (int x = 0, from = f.margin() * size; x < f.symbolSide(); ++x, from += size)
             if (modules[x]) FlipBits(bytes, from, size);
+    } else if (modules) {
+        // Without a branch on the module: a dark one shifts in `size` set bits
+        // (random dark and light modules are what a branch predictor cannot learn).
+        const uint64_t ones = (uint64_t{1} << size) - 1;
+        size_t at = static_cast<size_t>(f.margin() * size / 8);
+        int pending = f.margin() * size % 8;
+        uint64_t acc = 0;
+        for (int x = 0; x < f.symbolSide(); ++x) {
+            acc = acc << size | (ones & (0 - static_cast<uint64_t>(modules[x] != 0)));
+            for (pending += size; pending >= 8; pending -= 8)
+                bytes[at++] ^= static_cast<png_byte>(acc >> (pending - 8));
+        }
+        if (pending) bytes[at] ^= static_cast<png_byte>(acc << (8 - pending));
+    }
     if (pixels % 8) bytes[pixels / 8] &= static_cast<png_byte>(0xFF00u >> (pixels % 8));
 }
 
