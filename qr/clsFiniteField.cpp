@@ -4,12 +4,12 @@
 
 std::shared_ptr<const clsFiniteField> clsFiniteField::Gf256()
 {
-    static const std::shared_ptr<const clsFiniteField> field = [] {
-        auto f = std::make_shared<clsFiniteField>();
-        f->Init(256, 0x11D, 2);
-        return f;
-    }();
-    return field;
+    // In static storage, not on the heap: its 64 KB of tables then need no
+    // clearing, and only the two pages GF(256) writes are ever touched.
+    static clsFiniteField field;
+    static const bool made = field.Init(256, 0x11D, 2);
+    (void)made;
+    return std::shared_ptr<const clsFiniteField>(std::shared_ptr<void>(), &field);
 }
 
 int32_t clsFiniteField::FindPrimitive() const
