@@ -76,6 +76,7 @@ private:
     std::string in_, out_;
     std::size_t sent_ = 0, discarded_ = 0;
     bool started_ = false, closeAfterWrite_ = false, interim_ = false, continued_ = false, stopping_ = false;
+    bool reparse_ = false; // bytes of a pipelined request wait in in_
     Clock::time_point deadline_;
 };
 
