@@ -86,8 +86,7 @@ inline QByteArray LookupRequest()
 
 inline bool AnswersDemo(const QByteArray& reply)
 {
-    return ReadJsonReply(QString::fromUtf8(BodyOf(reply))).Member("info").value_or("") ==
-           "http://weixin.qq.com/r/demo";
+    return ReadJsonReply(QString::fromUtf8(BodyOf(reply))).Member("info").value_or("") == "http://weixin.qq.com/r/demo";
 }
 
 // One well-behaved look-up; true when it comes back with the account's text.

@@ -75,18 +75,15 @@ RequestReader::State RequestReader::Refuse(unsigned status, const char* message)
 RequestReader::State RequestReader::Read(std::string_view in)
 {
     switch (phase_) {
-    case Phase::Head:
-        return ReadHead(in);
+    case Phase::Head: return ReadHead(in);
     case Phase::Body:
         if (in.size() - at_ < bodyLength_) return State::NeedMore;
         request_.body.assign(in.substr(at_, bodyLength_));
         at_ += bodyLength_;
         phase_ = Phase::Done;
         return State::Done;
-    case Phase::Chunks:
-        return ReadChunks(in);
-    case Phase::Done:
-        break;
+    case Phase::Chunks: return ReadChunks(in);
+    case Phase::Done: break;
     }
     return State::Done;
 }

@@ -230,7 +230,8 @@ int main(int argc, char** argv)
     int port = 0;
     const int fd = Listen(*address, port, why);
     if (fd < 0) return Fail(why);
-    http::Server server(fd, tls.get(), [&data](const http::Request& r) { return Route(*data, r); }, kThreads, slots);
+    http::Server server(
+        fd, tls.get(), [&data](const http::Request& r) { return Route(*data, r); }, kThreads, slots);
     const std::string host = address->host.find(':') != std::string::npos ? "[" + address->host + "]" : address->host;
     std::printf("listening on %s://%s:%d\n", tls ? "https" : "http", host.c_str(), port);
     std::fflush(stdout);

@@ -6,8 +6,8 @@
 #include <QJsonObject>
 
 #include "FormEncoding.h"
-#include "VendorApiClient.h"
 #include "VendorApi.h"
+#include "VendorApiClient.h"
 
 namespace {
 

@@ -111,13 +111,14 @@ TEST(VendorApiServer, AmbiguousRequestsGetOne400AndAClose)
     const QByteArray body = BodyOf(LookupRequest());
     const QByteArray line = "POST /index.php/Index/qr_driod HTTP/1.1\r\nHost: x\r\n";
     const QByteArray length = QByteArray::number(body.size());
-    const QByteArray smuggled = "POST /index.php/Index/soft_version HTTP/1.1\r\nHost: x\r\nContent-Length: 9\r\n\r\nsn=qrcode";
+    const QByteArray smuggled =
+        "POST /index.php/Index/soft_version HTTP/1.1\r\nHost: x\r\nContent-Length: 9\r\n\r\nsn=qrcode";
     const QByteArray chunk = QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n0\r\n\r\n";
     const QByteArray cases[] = {
         line + "Content-Length: " + length + "\r\nTransfer-Encoding: chunked\r\n\r\n" + chunk + smuggled,
         line + "Transfer-Encoding: chunked\r\nContent-Length: " + length + "\r\n\r\n" + chunk + smuggled,
-        line + "Content-Length: " + length + "\r\nContent-Length: " + QByteArray::number(body.size() + 1) +
-            "\r\n\r\n" + body + "&",
+        line + "Content-Length: " + length + "\r\nContent-Length: " + QByteArray::number(body.size() + 1) + "\r\n\r\n" +
+            body + "&",
         line + "Content-Length : " + length + "\r\n\r\n" + body,
         line + "Content-Length: +" + length + "\r\n\r\n" + body,
         line + "Content-Length: 0x10\r\n\r\n" + body,
@@ -148,11 +149,13 @@ TEST(VendorApiServer, PipelinedAndChunkedRequestsAreEachAnswered)
     VendorApi api(kDemoData);
     ASSERT_TRUE(api.Running());
     const QByteArray body = BodyOf(LookupRequest());
-    const QByteArray keepAlive = "POST /index.php/Index/qr_driod HTTP/1.1\r\nHost: x\r\nContent-Length: " +
-                                 QByteArray::number(body.size()) + "\r\n\r\n" + body;
-    const QByteArray chunked = "POST /index.php/Index/qr_driod HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n5;x=y\r\n" +
-                               body.left(5) + "\r\n" + QByteArray::number(body.size() - 5, 16) + "\r\n" + body.mid(5) +
-                               "\r\n0\r\nX-Trailer: t\r\n\r\n";
+    const QByteArray keepAlive =
+        "POST /index.php/Index/qr_driod HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(body.size()) +
+        "\r\n\r\n" + body;
+    const QByteArray chunked =
+        "POST /index.php/Index/qr_driod HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n5;x=y\r\n" +
+        body.left(5) + "\r\n" + QByteArray::number(body.size() - 5, 16) + "\r\n" + body.mid(5) +
+        "\r\n0\r\nX-Trailer: t\r\n\r\n";
     const Outcome o = Exchange(PortOf(api), keepAlive + chunked + "\r\n" + LookupRequest(), 5000);
     EXPECT_EQ(o.reply.count("HTTP/1.1 200 OK"), 3) << o.reply.toStdString();
     EXPECT_EQ(o.reply.count("weixin.qq.com/r/demo"), 3) << o.reply.toStdString();
