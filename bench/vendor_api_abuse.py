@@ -135,12 +135,15 @@ def slow(args):
         while due and due[0][0] <= now:
             _, i = heapq.heappop(due)
             h = held[i]
-            if h.sock is None:
-                h.open()
-            elif h.ready and not h.tick():
+            try:
+                if h.sock is None:
+                    h.open()
+                elif h.ready and not h.tick():
+                    h.close()
+                    h.open()
+                    reopened += 1
+            except OSError:  # out of descriptors or ports for now: try again next second
                 h.close()
-                h.open()
-                reopened += 1
             heapq.heappush(due, (now + 1.0, i))
         if not announced and (Held.opened >= len(held) or now > deadline):
             announced = True

@@ -76,7 +76,7 @@ case_slow_clients() {
   echo "    $scheme: $(cat "$work/abuse.out"), $(ss -Htn state established "( sport = :$port )" | wc -l) open at the server"
   python3 "$abuse" good 127.0.0.1 "$port" ${tls[@]+"${tls[@]}"} --requests 200 >"$work/good.out"
   echo "    $(cat "$work/good.out")"
-  kill "$abuse_pid"
+  kill "$abuse_pid" 2>/dev/null || true # it may have ended on its own
   wait "$abuse_pid" 2>/dev/null || true
   abuse_pid=""
   figure "slow_${scheme}_median_ms" "$(sed 's/.*median \([0-9.]*\) ms.*/\1/' "$work/good.out")"
@@ -118,7 +118,7 @@ case_trickle() {
   [ "$scheme" = https ] && tls=(--tls)
   start_server "$scheme"
   python3 "$abuse" slow 127.0.0.1 "$port" ${tls[@]+"${tls[@]}"} --slow "$count" --idle 0 --ramp 30 \
-    >"$work/abuse.out" 2>/dev/null &
+    >"$work/abuse.out" 2>>"$work/abuse.err" &
   abuse_pid=$!
   for _ in $(seq 400); do grep -q holding "$work/abuse.out" && break; sleep 0.1; done
   local held
@@ -126,7 +126,7 @@ case_trickle() {
   python3 "$abuse" good 127.0.0.1 "$port" ${tls[@]+"${tls[@]}"} --requests 200 --interval 0.1 --timeout 11 \
     --budget 60 >"$work/good.out"
   echo "    $scheme beside $count trickling ($held open at the server): $(cat "$work/good.out")"
-  kill "$abuse_pid"
+  kill "$abuse_pid" 2>/dev/null || true # it may have ended on its own
   wait "$abuse_pid" 2>/dev/null || true
   abuse_pid=""
   figure "trickle${count}_${scheme}_open" "$held"

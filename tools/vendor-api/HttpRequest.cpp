@@ -90,8 +90,14 @@ RequestReader::State RequestReader::Read(std::string_view in)
 
 RequestReader::State RequestReader::ReadHead(std::string_view in)
 {
-    // Blank lines before a request line are skipped, as clients may send one after a body.
-    while (at_ == scanned_ && in.substr(at_, 2) == "\r\n") scanned_ = at_ += 2;
+    if (!begun_) {
+        // Blank lines before a request line are skipped, as clients may send one after a body.
+        while (in.substr(at_, 2) == "\r\n") at_ += 2;
+        if (at_ > kMaxHeaderBytes) return Refuse(400, "请求格式错误");
+        if (in.size() == at_ || (in.size() == at_ + 1 && in[at_] == '\r')) return State::NeedMore;
+        begun_ = true;
+        scanned_ = at_;
+    }
     const std::size_t end = in.find("\r\n\r\n", std::max(scanned_, at_ + 3) - 3);
     if (end == std::string_view::npos || end + 4 - at_ > kMaxHeaderBytes) {
         if (in.size() - at_ > kMaxHeaderBytes) return Refuse(431, "请求头过大");
@@ -195,9 +201,9 @@ RequestReader::State RequestReader::ReadChunks(std::string_view in)
             continue;
         }
         const std::size_t eol = in.find("\r\n", at_);
-        if (eol == std::string_view::npos) {
-            if (in.size() - at_ > kMaxChunkLine) return Refuse(chunk_ == Chunk::Size ? 400 : 431, "请求格式错误");
-            return State::NeedMore;
+        if (eol == std::string_view::npos || eol - at_ > kMaxChunkLine) {
+            if (std::min(eol, in.size()) - at_ <= kMaxChunkLine) return State::NeedMore;
+            return chunk_ == Chunk::Size ? Refuse(400, "请求格式错误") : Refuse(431, "请求头过大");
         }
         const std::string_view line = in.substr(at_, eol - at_);
         at_ = eol + 2;

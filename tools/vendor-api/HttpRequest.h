@@ -56,6 +56,7 @@ private:
     std::size_t scanned_ = 0; // where the search for the blank line resumes
     std::size_t at_ = 0;      // the first byte not yet taken
     std::size_t bodyLength_ = 0, chunkLeft_ = 0, trailerLines_ = 0;
+    bool begun_ = false; // past any blank lines before the request line
     bool haveLength_ = false, chunked_ = false, haveHost_ = false, http10_ = false;
     Request request_;
     Refusal refusal_;
