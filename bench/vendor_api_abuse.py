@@ -51,15 +51,14 @@ class Held:
 
     def __init__(self, kind, args, selector):
         self.kind, self.args, self.selector = kind, args, selector
-        self.sock, self.ready, self.sent = None, False, 0
+        self.sock, self.ready, self.sent, self.connected = None, False, 0, False
 
     def open(self):
         raw = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         raw.setblocking(False)
         raw.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         raw.connect_ex((self.args.host, self.args.port))
-        self.sock = CLIENT_TLS.wrap_socket(raw, do_handshake_on_connect=False) if self.args.tls else raw
-        self.ready, self.sent = False, 0
+        self.sock, self.ready, self.sent, self.connected = raw, False, 0, False
         self.selector.register(self.sock, selectors.EVENT_WRITE, self)
 
     def close(self):
@@ -73,11 +72,17 @@ class Held:
 
     def progress(self):
         """Connect and shake hands as far as the socket allows; True once ready to trickle."""
+        if not self.connected:
+            if self.sock.getsockopt(socket.SOL_SOCKET, socket.SO_ERROR):
+                raise OSError("connect failed")
+            self.connected = True
+            if self.args.tls:  # wrapped only once connected: Python reads from the socket as it wraps
+                self.selector.unregister(self.sock)
+                self.sock = CLIENT_TLS.wrap_socket(self.sock, do_handshake_on_connect=False)
+                self.selector.register(self.sock, selectors.EVENT_WRITE, self)
         try:
             if self.args.tls:
                 self.sock.do_handshake()
-            elif self.sock.getsockopt(socket.SOL_SOCKET, socket.SO_ERROR):
-                raise OSError("connect failed")
         except ssl.SSLWantReadError:
             self.selector.modify(self.sock, selectors.EVENT_READ, self)
             return False
@@ -120,7 +125,10 @@ def slow(args):
     held = [Held("slow", args, selector) for _ in range(args.slow)]
     held += [Held("idle", args, selector) for _ in range(args.idle)]
     for h in held:
-        h.open()
+        try:
+            h.open()
+        except OSError:
+            h.close()  # opened again when its turn comes
     due = [(time.monotonic() + i / max(len(held), 1), i) for i in range(len(held))]
     heapq.heapify(due)
     announced, deadline, reopened = False, time.monotonic() + args.ramp, 0
