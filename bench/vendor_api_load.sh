@@ -4,12 +4,14 @@
 # older build), every case runs on both in turn, so both meet the same machine.
 #   bench/vendor_api_load.sh [BIN_DIR [OLD_BIN_DIR]]        (default build/bin)
 # VENDOR_API_RUNS (3) and VENDOR_API_SECONDS (5 per wrk case) change the length;
-# VENDOR_API_TRICKLE ("4100 10000") the counts of trickling connections.
+# VENDOR_API_TRICKLE ("4100 10000") the counts of trickling connections; VENDOR_API_CASES
+# ("slow keep_alive flood trickle", or trickle_https) which cases run.
 set -euo pipefail
 
 bins=("$(cd "${1:-build/bin}" && pwd)")
 [ -n "${2:-}" ] && bins+=("$(cd "$2" && pwd)")
 trickle_counts=${VENDOR_API_TRICKLE:-4100 10000}
+cases=${VENDOR_API_CASES:-slow keep_alive flood trickle}
 here=$(cd "$(dirname "$0")" && pwd)
 runs=${VENDOR_API_RUNS:-3}
 seconds=${VENDOR_API_SECONDS:-5}
@@ -143,14 +145,14 @@ for run in $(seq "$runs"); do
     label=""
     [ "$bin" != "${bins[0]}" ] && label="old:"
     echo "  $bin/vendor-api"
-    case_slow_clients http
-    case_slow_clients https
-    case_keep_alive http
-    case_keep_alive https
-    case_header_flood
-    for count in $trickle_counts; do
-      case_trickle http "$count"
-      case_trickle https "$count"
+    for c in $cases; do
+      case $c in
+        slow) case_slow_clients http && case_slow_clients https ;;
+        keep_alive) case_keep_alive http && case_keep_alive https ;;
+        flood) case_header_flood ;;
+        trickle) for count in $trickle_counts; do case_trickle http "$count" && case_trickle https "$count"; done ;;
+        trickle_https) for count in $trickle_counts; do case_trickle https "$count"; done ;;
+      esac
     done
   done
 done
