@@ -2,6 +2,16 @@
 
 #include <cmath>
 
+std::shared_ptr<const clsFiniteField> clsFiniteField::Gf256()
+{
+    // In static storage, not on the heap: its 64 KB of tables then need no
+    // clearing, and only the two pages GF(256) writes are ever touched.
+    static clsFiniteField field;
+    static const bool made = field.Init(256, 0x11D, 2);
+    (void)made;
+    return std::shared_ptr<const clsFiniteField>(std::shared_ptr<void>(), &field);
+}
+
 int32_t clsFiniteField::FindPrimitive() const
 {
     const int32_t q = size_;

@@ -1,7 +1,6 @@
 #include "Form1.h"
 
 #include <QAction>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -9,7 +8,6 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QImageWriter>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -18,12 +16,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabBar>
-#include <QTemporaryFile>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -33,19 +28,12 @@
 #include "RequestWait.h"
 #include "SkinH.h"
 #include "UpdateRequest.h"
+#include "VendorConfig.h"
 #include "WeChatLookup.h"
 
 namespace {
 
-const QString kSaveTitle = QStringLiteral("Vorlane系列软件");
 const QString kHintTitle = QStringLiteral("提示");
-
-bool DirectoryWritable(const QString& dir)
-{
-    if (!QFileInfo(dir).isDir()) return false;
-    QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".vorlane-probe-XXXXXX")));
-    return probe.open();
-}
 
 // The SMS content limit, in UTF-16 units of the text that is sent.
 constexpr qsizetype kSmsLimit = 300;
@@ -78,21 +66,7 @@ QString LimitSent(const QString& text, qsizetype limit)
 }
 
 const QString kCheckFailed = QStringLiteral("检测失败,请先使用当前版本");
-
-// Writes the picture as JPEG to a temporary name in the same folder and renames it
-// over path: a failed write leaves the previous file as it was and no partial file.
-bool SaveWhole(const QImage& picture, const QString& path)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    QImageWriter writer(&file, "jpg");
-    writer.setQuality(95);
-    if (!writer.write(picture)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
+const QString kNoBrowser = QStringLiteral("无法打开浏览器,请手动访问:");
 
 QImage BlankCanvas()
 {
@@ -108,40 +82,48 @@ Form1::Form1(FormServices& services, QWidget* parent)
       requests_(std::make_unique<RequestWait>())
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Vorlane二维码生成器 V") + ProgramVersion());
+    setWindowTitle(QStringLiteral("Vorlane二维码生成器 V") + vendor::ProgramVersion());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(MakeFont(FormFont::YaHei975));
     canvas_ = BlankCanvas();
-    BuildControls();
-    BuildMenu();
+    controls_ = BuildWindowControls(*this);
+    ShowCanvas();
+    ConnectControls();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 Form1::~Form1() = default;
 
-void Form1::BuildMenu()
+void Form1::ConnectControls()
 {
-    QMenuBar* bar = menuBar();
-    bar->setObjectName(QStringLiteral("menuBar"));
-    QMenu* menu1 = bar->addMenu(QStringLiteral("程序菜单"));
-    menu1->setObjectName(QStringLiteral("menu1"));
-    auto action = [this](QAction* a, const char* name, void (Form1::*slot)()) {
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    shengcheng = action(menu1->addAction(QStringLiteral("生成条码")), "shengcheng", &Form1::shengcheng_Click);
-    menu1->addSeparator()->setObjectName(QStringLiteral("x1"));
-    qk = action(menu1->addAction(QStringLiteral("清空条码")), "qk", &Form1::qk_Click);
-    menu1->addSeparator()->setObjectName(QStringLiteral("x2"));
-    sm = action(menu1->addAction(QStringLiteral("使用说明")), "sm", &Form1::sm_Click);
-    xy = action(bar->addAction(QStringLiteral("工作室官网")), "xy", &Form1::xy_Click);
-    oskelt = action(bar->addAction(QStringLiteral("Tarvik公司官网")), "oskelt", &Form1::oskelt_Click);
-    qq = action(bar->addAction(QStringLiteral("退出程序")), "qq", &Form1::qq_Click);
+    connect(controls_.kindTabs, &QTabBar::currentChanged, this, [this] { OnKindChanged(); });
+    controls_.textBox->installEventFilter(this);
+    controls_.textBox->viewport()->installEventFilter(this);
+    connect(controls_.smsBody, &QPlainTextEdit::textChanged, this, &Form1::OnSmsBodyChanged);
+    connect(controls_.logoButton, &QPushButton::clicked, this, &Form1::OnLogo);
+    connect(controls_.generateButton, &QPushButton::clicked, this, &Form1::OnGenerate);
+    connect(controls_.copyButton, &QPushButton::clicked, this, &Form1::OnCopy);
+    connect(controls_.saveButton, &QPushButton::clicked, this, &Form1::OnSave);
+    connect(controls_.updateTimer, &QTimer::timeout, this, &Form1::OnUpdateTimer);
+    connect(controls_.generateAction, &QAction::triggered, this, &Form1::OnGenerate);
+    connect(controls_.clearAction, &QAction::triggered, this, &Form1::OnClear);
+    connect(controls_.helpAction, &QAction::triggered, this, &Form1::OnHelp);
+    connect(controls_.studioSiteAction, &QAction::triggered, this, &Form1::OnStudioSite);
+    connect(controls_.companySiteAction, &QAction::triggered, this, &Form1::OnCompanySite);
+    connect(controls_.exitAction, &QAction::triggered, this, &Form1::OnExit);
+
+    // The clock panel shows the time of day, a second at a time.
+    QLabel* clockPanel = controls_.statusPanels[2];
+    clock_ = new QTimer(this);
+    clock_->setInterval(1000);
+    connect(clock_, &QTimer::timeout, this,
+            [this, clockPanel] { clockPanel->setText(services_.Now().toString(QStringLiteral("HH:mm:ss"))); });
+    clockPanel->setText(services_.Now().toString(QStringLiteral("HH:mm:ss")));
+    clock_->start();
 }
 
-void Form1::Form_Load()
+void Form1::Start()
 {
     // An installed program keeps its skin with its data, not in the binaries' folder.
     QString skin = services_.ProgramDir() + QStringLiteral("/skinh.she");
@@ -155,90 +137,96 @@ void Form1::Form_Load()
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
     show();
-    for (int i = 1; i < 9; ++i) Frame1[i]->hide();
-    Frame1[0]->show();
-    Combo1->addItems({QStringLiteral("WPA/WPA2"), QStringLiteral("WEP"), QStringLiteral("无加密")});
-    Combo1->setCurrentIndex(0);
-    Timer2->start();
+    for (int i = 1; i < 9; ++i) controls_.kindPages[i]->hide();
+    controls_.kindPages[0]->show();
+    controls_.wifiSecurity->addItems({QStringLiteral("WPA/WPA2"), QStringLiteral("WEP"), QStringLiteral("无加密")});
+    controls_.wifiSecurity->setCurrentIndex(0);
+    controls_.updateTimer->start();
 }
 
-void Form1::TabStrip1_Click()
+void Form1::OnKindChanged()
 {
-    for (QFrame* f : Frame1) f->hide();
-    const int k = TabStrip1->currentIndex() + 1;
-    if (k >= 1 && k <= 9) Frame1[static_cast<size_t>(k - 1)]->show();
+    for (QFrame* f : controls_.kindPages) f->hide();
+    const int k = controls_.kindTabs->currentIndex() + 1;
+    if (k >= 1 && k <= 9) controls_.kindPages[static_cast<size_t>(k - 1)]->show();
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Text1 && event->type() == QEvent::FocusIn) {
+    if (watched == controls_.textBox && event->type() == QEvent::FocusIn) {
         // Only focus the user moves into the box selects all; focus that comes back
         // from a menu, a box, a dialog or another program keeps the caret where it was.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         const bool movedIn = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
                              reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
-        if (movedIn) Text1->selectAll();
+        if (movedIn) controls_.textBox->selectAll();
         // The press that moved the focus in would put the caret under the mouse: it
         // follows at once, so it is held back once and the selection stays.
         keepSelectionOnPress_ = reason == Qt::MouseFocusReason;
         if (keepSelectionOnPress_) QTimer::singleShot(0, this, [this] { keepSelectionOnPress_ = false; });
     }
-    if (watched == Text1->viewport() && event->type() == QEvent::MouseButtonPress && keepSelectionOnPress_) {
+    if (watched == controls_.textBox->viewport() && event->type() == QEvent::MouseButtonPress &&
+        keepSelectionOnPress_) {
         keepSelectionOnPress_ = false;
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void Form1::Text11_Change()
+void Form1::OnSmsBodyChanged()
 {
     // Counted as it is sent: a line break is CR LF, two units.
-    const qsizetype n = BoxText(Text11).size();
+    const qsizetype n = BoxText(controls_.smsBody).size();
     if (n <= kSmsLimit) {
-        Label3[10]->setText(QStringLiteral("已输入数量：%1/%2").arg(n).arg(kSmsLimit - n));
+        controls_.smsCounter->setText(QStringLiteral("已输入数量：%1/%2").arg(n).arg(kSmsLimit - n));
+        FitToText(controls_.smsCounter);
         return;
     }
-    Text11->setPlainText(LimitSent(BoxText(Text11, u"\n"), kSmsLimit));
-    QTextCursor cursor = Text11->textCursor();
+    controls_.smsBody->setPlainText(LimitSent(BoxText(controls_.smsBody, u"\n"), kSmsLimit));
+    QTextCursor cursor = controls_.smsBody->textCursor();
     cursor.movePosition(QTextCursor::End);
-    Text11->setTextCursor(cursor);
+    controls_.smsBody->setTextCursor(cursor);
 }
 
 void Form1::EnableCommands()
 {
-    Command1->setEnabled(true);
-    Command2->setEnabled(true);
-    Command3->setEnabled(true);
-    Command4->setEnabled(true);
+    controls_.generateButton->setEnabled(true);
+    controls_.saveButton->setEnabled(true);
+    controls_.copyButton->setEnabled(true);
+    controls_.logoButton->setEnabled(true);
 }
 
-QString Form1::StatusText() const { return panels_[1]->text(); }
+QString Form1::StatusText() const { return controls_.statusPanels[1]->text(); }
 
 void Form1::SetStatus(const QString& text)
 {
-    panels_[1]->setText(text);
+    controls_.statusPanels[1]->setText(text);
     emit StatusChanged(text);
 }
 
-void Form1::ShowCanvas() { Picture1->setPixmap(QPixmap::fromImage(canvas_)); }
+void Form1::ShowCanvas() { controls_.preview->setPixmap(QPixmap::fromImage(canvas_)); }
 
 FormInput Form1::ReadInput() const
 {
     FormInput in;
-    in[Box::Content] = BoxText(Text1).toStdU16String();
-    in[Box::SmsBody] = BoxText(Text11).toStdU16String();
-    for (size_t i = 0; i < LineText.size(); ++i)
-        if (LineText[i]) in[static_cast<Box>(i)] = LineText[i]->text().toStdU16String();
-    in.mms = Option1[1]->isChecked();
-    in.security = static_cast<WifiSecurity>(std::max(0, Combo1->currentIndex()));
+    in[Box::Content] = BoxText(controls_.textBox).toStdU16String();
+    in[Box::SmsBody] = BoxText(controls_.smsBody).toStdU16String();
+    for (size_t i = 0; i < controls_.lineBoxes.size(); ++i)
+        if (controls_.lineBoxes[i]) in[static_cast<Box>(i)] = controls_.lineBoxes[i]->text().toStdU16String();
+    in.mms = controls_.mmsButton->isChecked();
+    in.security = static_cast<WifiSecurity>(std::max(0, controls_.wifiSecurity->currentIndex()));
     return in;
 }
 
-void Form1::GenerateSelected()
+void Form1::OnGenerate()
 {
-    const auto kind = static_cast<ContentKind>(TabStrip1->currentIndex() + 1);
+    const auto kind = static_cast<ContentKind>(controls_.kindTabs->currentIndex() + 1);
     const FormInput in = ReadInput();
-    if (const auto refusal = ValidationMessage(kind, in)) {
+    const auto refusal = ValidationMessage(kind, in);
+    // Asking again for the account being looked up changes nothing.
+    if (!refusal && kind == ContentKind::WeChat && lookup_ == QString::fromStdU16String(in[Box::Account])) return;
+    SupersedeLookup();
+    if (refusal) {
         SetStatus(QString::fromStdU16String(*refusal));
         return;
     }
@@ -248,124 +236,84 @@ void Form1::GenerateSelected()
 
 void Form1::GenerateWeChat()
 {
-    // The window stays alive while the look-up waits. A second look-up meanwhile, or one
-    // during the update check, is ignored rather than nested; when the program ends
-    // during the wait, the answer is dropped.
-    const QString account = LineText[static_cast<size_t>(Box::Account)]->text();
-    const auto found = requests_->Run<LookupResult>([account] { return LookupAccount(account); });
-    if (!found) return;
-    switch (found->kind) {
-    case LookupResult::Payload: RenderPayload(found->text); break;
+    // The window goes on while the look-up waits. A look-up during the update check is
+    // ignored rather than queued; when the program ends during the wait, the answer is dropped.
+    const QString account = controls_.accountBox()->text();
+    const bool started = requests_->Start<LookupResult>([account] { return LookupAccount(account); },
+                                                        [this](const LookupResult& found) {
+                                                            EndLookupWait();
+                                                            ApplyLookup(found);
+                                                        });
+    if (!started) return;
+    lookup_ = account;
+    statusBeforeLookup_ = StatusText();
+    SetStatus(QStringLiteral("正在获取公众号信息"));
+    controls_.preview->setCursor(Qt::BusyCursor);
+}
+
+void Form1::ApplyLookup(const LookupResult& found)
+{
+    switch (found.kind) {
+    case LookupResult::Payload: RenderPayload(found.text); break;
     case LookupResult::Refused:
-        SetStatus(found->text);
-        services_.Inform(this, kHintTitle, found->text);
+        SetStatus(found.text);
+        services_.Inform(this, kHintTitle, found.text);
         break;
     case LookupResult::Failed: SetStatus(QString::fromUtf8(kLookupFailed)); break;
     }
 }
 
+void Form1::EndLookupWait()
+{
+    lookup_.reset();
+    controls_.preview->unsetCursor();
+}
+
+void Form1::SupersedeLookup()
+{
+    if (!lookup_) return;
+    requests_->Drop();
+    EndLookupWait();
+    // The newer action's own text follows, when it has one.
+    SetStatus(statusBeforeLookup_);
+}
+
 void Form1::RenderPayload(const QString& payload)
 {
-    image1_ = encoder_->Encode(payload);
-    if (image1_.isNull()) {
+    symbol_ = encoder_->Encode(payload);
+    if (symbol_.isNull()) {
         // Nothing to show, save or copy: the preview returns to its placeholder.
         canvas_ = BlankCanvas();
         ShowCanvas();
-        Label2->show();
+        controls_.previewPlaceholder->show();
         SetStatus(QStringLiteral("内容过长,无法生成二维码!"));
         return;
     }
-    canvas_ = ComposePicture(image1_, image3_, canvas_.size());
+    canvas_ = ComposePicture(symbol_, logo_, canvas_.size());
     ShowCanvas();
-    Label2->hide();
+    controls_.previewPlaceholder->hide();
     SetStatus(QStringLiteral("二维码生成完毕!"));
 }
 
-QImage Form1::ComposeExport() const { return ComposePicture(image1_, image3_, QSize(kExportSize, kExportSize)); }
-
-void Form1::Command2_Click()
-{
-    if (image1_.isNull()) {
-        SetStatus(QStringLiteral("请先生成二维码后在进行保存!"));
-        return;
-    }
-    const QString stamp = QStringLiteral("HD") + services_.Now().toString(QStringLiteral("yyyyMMddHHmmss"));
-    QString dir = services_.ProgramDir();
-    // An installed program's folder belongs to the package manager, even when writable (root, an unpacked
-    // package): use the pictures folder, as for a read-only folder.
-    const bool inProgramDir = InstalledDataDir(dir).isEmpty() && DirectoryWritable(dir);
-    if (!inProgramDir) {
-        dir = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-        QDir().mkpath(dir);
-    }
-    // A second save within the same second gets a suffix instead of replacing the picture just saved.
-    QString name = stamp + QStringLiteral(".jpg");
-    for (int n = 2; QFileInfo::exists(QDir(dir).absoluteFilePath(name)); ++n)
-        name = stamp + QLatin1Char('_') + QString::number(n) + QStringLiteral(".jpg");
-    const QString path = QDir(dir).absoluteFilePath(name);
-    savedPath_ = path;
-    const bool saved = SaveWhole(ComposeExport(), path);
-    if (!saved)
-        services_.Inform(this, kSaveTitle, QStringLiteral("二维码图片保存失败!路径:") + QDir::toNativeSeparators(path));
-    else if (inProgramDir)
-        services_.Inform(this, kSaveTitle, QStringLiteral("二维码图片已保存在当前目录下!名称:") + name);
-    else services_.Inform(this, kSaveTitle, QStringLiteral("二维码图片已保存!路径:") + QDir::toNativeSeparators(path));
-}
-
-void Form1::Command3_Click()
-{
-    if (image1_.isNull()) {
-        SetStatus(QStringLiteral("请先生成二维码后在进行复制!"));
-        return;
-    }
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setImage(ComposeExport());
-    SetStatus(QStringLiteral("已复制到剪贴板!"));
-}
-
-void Form1::Command4_Click()
-{
-    services_.Inform(this, kHintTitle, QStringLiteral("建议上传300px*300px的JPG图片"));
-    const QString file = services_.ChooseFile(this, QStringLiteral("选择LOGO"), QStringLiteral("JPG图片 (*.jpg)"));
-    if (file.isEmpty()) return;
-    const QImage logo(file);
-    if (!logo.isNull()) image3_ = logo;
-    if (image1_.isNull()) {
-        SetStatus(QStringLiteral("LOGO已设置，请生成二维码"));
-        return;
-    }
-    PaintLogo(canvas_, image3_);
-    ShowCanvas();
-}
-
-void Form1::qk_Click()
-{
-    if (image1_.isNull()) {
-        SetStatus(QStringLiteral("没有二维条码,无需清除"));
-        return;
-    }
-    canvas_ = BlankCanvas();
-    ShowCanvas();
-    image1_ = QImage();
-    image3_ = QImage();
-    Label2->show();
-    SetStatus(QStringLiteral("二维码已清除"));
-    Text1->clear();
-}
-
-void Form1::sm_Click()
+void Form1::OnHelp()
 {
     services_.Inform(
         this, kHintTitle,
         QStringLiteral("请选择对应的分类，并填写信息即可生成\r\n\r\nLOGO嵌入建议选择300px*300px的JPG图片"));
 }
 
-void Form1::xy_Click() { services_.OpenUrl(StudioWebsite()); }
+void Form1::OnStudioSite() { OpenWebsite(vendor::StudioWebsite()); }
 
-void Form1::oskelt_Click() { services_.OpenUrl(CompanyWebsite()); }
+void Form1::OnCompanySite() { OpenWebsite(vendor::CompanyWebsite()); }
 
-void Form1::qq_Click() { close(); }
+void Form1::OpenWebsite(const QUrl& url)
+{
+    services_.OpenUrl(this, url, [this, url](bool opened) {
+        if (!opened) SetStatus(kNoBrowser + url.toString());
+    });
+}
+
+void Form1::OnExit() { close(); }
 
 void Form1::closeEvent(QCloseEvent* event)
 {
@@ -375,7 +323,7 @@ void Form1::closeEvent(QCloseEvent* event)
     }
     // Nothing waits for the network any longer, and no check starts after this.
     ending_ = true;
-    Timer2->stop();
+    controls_.updateTimer->stop();
     requests_->Abandon();
     event->accept();
 }
@@ -386,15 +334,17 @@ void Form1::EndProgram()
     services_.Quit();
 }
 
-void Form1::Timer2_Timer()
+void Form1::OnUpdateTimer()
 {
-    // While a look-up waits the check is not nested inside it: the next tick tries again.
+    // While a look-up waits the check does not start: the next tick tries again.
     if (requests_->Waiting()) return;
-    // The check runs once; stopping first keeps the wait for the reply from starting it again.
-    Timer2->stop();
-    const auto answer = requests_->Run<UpdateAnswer>(CheckForUpdate);
-    if (!answer) return; // the program is ending
-    const UpdateAnswer& d = *answer;
+    // The check runs once.
+    controls_.updateTimer->stop();
+    requests_->Start<UpdateAnswer>(CheckForUpdate, [this](const UpdateAnswer& answer) { ApplyUpdate(answer); });
+}
+
+void Form1::ApplyUpdate(const UpdateAnswer& d)
+{
     switch (d.kind) {
     case UpdateAnswer::Failed:
         // The status no longer claims that a check is running.
@@ -405,8 +355,11 @@ void Form1::Timer2_Timer()
     case UpdateAnswer::Offer:
         if (services_.AskYesNo(this, kHintTitle,
                                QStringLiteral("发现最新版本") + d.version + QStringLiteral("，是否现在更新?"))) {
-            services_.OpenUrl(d.page);
-            EndProgram();
+            // The program ends once the browser has the page, or the user has its address.
+            services_.OpenUrl(this, d.page, [this, page = d.page](bool opened) {
+                if (!opened) services_.Inform(this, kHintTitle, kNoBrowser + page.toString());
+                EndProgram();
+            });
             return;
         }
         if (d.mandatory) {

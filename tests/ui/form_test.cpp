@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <utility>
 
@@ -35,8 +36,8 @@ protected:
         qputenv("VORLANE_API_URL", "http://127.0.0.1:9"); // nothing listens there
         qputenv("VORLANE_HTTP_TIMEOUT_MS", "1500");
         form = std::make_unique<Form1>(services);
-        form->Form_Load();
-        form->Timer2->stop(); // the update check has tests of its own
+        form->Start();
+        form->Controls().updateTimer->stop(); // the update check has tests of its own
     }
     void TearDown() override
     {
@@ -44,8 +45,14 @@ protected:
         form->close();
     }
     QLineEdit* Box(int n) { return form->findChild<QLineEdit*>(QString("Text%1").arg(n)); }
-    void SelectTab(int k) { form->TabStrip1->setCurrentIndex(k - 1); }
+    void SelectTab(int k) { form->Controls().kindTabs->setCurrentIndex(k - 1); }
     std::string Status() { return form->StatusText().toStdString(); }
+    // Until the look-up has answered: the busy cursor over the preview goes.
+    void AwaitLookup()
+    {
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return form->Controls().preview->cursor().shape() != Qt::BusyCursor; }, 5000));
+    }
 
     FakeServices services;
     std::unique_ptr<Form1> form;
@@ -57,8 +64,8 @@ TEST_F(FormTest, StateAfterLoad)
     EXPECT_EQ(form->centralWidget()->size(), QSize(773, 509));
     EXPECT_EQ(form->minimumSize(), form->maximumSize()); // cannot be resized
     EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(form->TabStrip1->currentIndex(), 0);
-    EXPECT_EQ(form->TabStrip1->count(), 9);
+    EXPECT_EQ(form->Controls().kindTabs->currentIndex(), 0);
+    EXPECT_EQ(form->Controls().kindTabs->count(), 9);
     for (int i = 0; i < 9; ++i) EXPECT_EQ(form->findChild<QFrame*>(QString("Frame1(%1)").arg(i))->isVisible(), i == 0);
     for (const char* b : {"Command1", "Command2", "Command3", "Command4"}) {
         QPushButton* button = form->findChild<QPushButton*>(b);
@@ -90,7 +97,7 @@ TEST_F(FormTest, StateAfterLoad)
         ASSERT_TRUE(form->findChild<QAction*>(a)) << a;
         EXPECT_TRUE(form->findChild<QAction*>(a)->isEnabled()) << a;
     }
-    EXPECT_TRUE(form->Image1().isNull());
+    EXPECT_TRUE(form->Symbol().isNull());
 }
 
 TEST_F(FormTest, EveryTabShowsItsFrameOnly)
@@ -98,15 +105,16 @@ TEST_F(FormTest, EveryTabShowsItsFrameOnly)
     Box(2)->setText("kept");
     for (int k : {5, 1, 9, 2, 2, 4}) {
         SelectTab(k);
-        for (int i = 0; i < 9; ++i) EXPECT_EQ(form->Frame1[static_cast<size_t>(i)]->isVisible(), i == k - 1) << k;
+        for (int i = 0; i < 9; ++i)
+            EXPECT_EQ(form->Controls().kindPages[static_cast<size_t>(i)]->isVisible(), i == k - 1) << k;
     }
     EXPECT_EQ(Box(2)->text(), "kept");
 }
 
 TEST_F(FormTest, SmsContentIsLimitedAndCounted)
 {
-    QPlainTextEdit* text = form->Text11;
-    QLabel* counter = form->Label3[10];
+    QPlainTextEdit* text = form->Controls().smsBody;
+    QLabel* counter = form->Controls().smsCounter;
     text->insertPlainText(QString(10, 'x'));
     EXPECT_EQ(counter->text(), "已输入数量：10/290");
     text->clear();
@@ -137,22 +145,22 @@ TEST_F(FormTest, EveryValidationMessage)
                  {8, "请输入APP应用包名"},       {9, "请输入微信公众号账号"}};
     for (const Case& c : cases) {
         SelectTab(c.tab);
-        form->GenerateSelected();
+        form->OnGenerate();
         EXPECT_EQ(Status(), c.message) << c.tab;
     }
     SelectTab(3);
     Box(10)->clear();
-    form->GenerateSelected();
+    form->OnGenerate();
     EXPECT_EQ(Status(), "请输入网址");
     SelectTab(4);
-    form->Text11->setPlainText("hi");
-    form->GenerateSelected();
+    form->Controls().smsBody->setPlainText("hi");
+    form->OnGenerate();
     EXPECT_EQ(Status(), "请输入手机号码");
     SelectTab(5);
     Box(13)->setText("net");
-    form->GenerateSelected();
+    form->OnGenerate();
     EXPECT_EQ(Status(), "请输入wifi密码");
-    EXPECT_TRUE(form->Image1().isNull());
+    EXPECT_TRUE(form->Symbol().isNull());
     EXPECT_TRUE(services.boxes.empty()); // refusals never open a box
 }
 
@@ -163,7 +171,7 @@ TEST_F(FormTest, EachKindEncodesItsPayload)
         std::function<void()> fill;
         std::string payload;
     } cases[] = {
-        {1, [&] { form->Text1->setPlainText("第一行\n second line "); }, "第一行\r\n second line "},
+        {1, [&] { form->Controls().textBox->setPlainText("第一行\n second line "); }, "第一行\r\n second line "},
         {2,
          [&] {
              Box(2)->setText("张三");
@@ -173,15 +181,15 @@ TEST_F(FormTest, EachKindEncodesItsPayload)
         {3, [] {}, "http://"},
         {4,
          [&] {
-             form->Text11->setPlainText("a+b & c");
+             form->Controls().smsBody->setPlainText("a+b & c");
              Box(12)->setText("10086");
-             form->Option1[1]->setChecked(true);
+             form->Controls().mmsButton->setChecked(true);
          },
          "mms:10086?body=a%2Bb%20%26%20c"},
         {5,
          [&] {
              Box(13)->setText("家里");
-             form->Combo1->setCurrentIndex(2); // open network: no password needed
+             form->Controls().wifiSecurity->setCurrentIndex(2); // open network: no password needed
          },
          "WIFI:S:家里;T:nopass;"},
         {6, [&] { Box(15)->setText("138 0013 8000"); }, "tel:138 0013 8000"},
@@ -191,12 +199,12 @@ TEST_F(FormTest, EachKindEncodesItsPayload)
     for (const Case& c : cases) {
         SelectTab(c.tab);
         c.fill();
-        if (c.tab % 2) form->shengcheng->trigger();
-        else form->GenerateSelected();
+        if (c.tab % 2) form->Controls().generateAction->trigger();
+        else form->OnGenerate();
         EXPECT_EQ(Status(), "二维码生成完毕!") << c.tab;
-        ASSERT_FALSE(form->Image1().isNull()) << c.tab;
-        EXPECT_EQ(Zbar(form->Image1()), c.payload) << c.tab;
-        EXPECT_FALSE(form->Label2->isVisible());
+        ASSERT_FALSE(form->Symbol().isNull()) << c.tab;
+        EXPECT_EQ(Zbar(form->Symbol()), c.payload) << c.tab;
+        EXPECT_FALSE(form->Controls().previewPlaceholder->isVisible());
         // The preview is the same symbol stretched over the box.
         EXPECT_EQ(form->PreviewImage().size(), QSize(249, 257));
         EXPECT_EQ(Zbar(form->PreviewImage()), c.payload) << c.tab;
@@ -205,32 +213,33 @@ TEST_F(FormTest, EachKindEncodesItsPayload)
 
 TEST_F(FormTest, RefusalKeepsThePreviousSymbol)
 {
-    form->Text1->setPlainText("first");
-    form->GenerateSelected();
+    form->Controls().textBox->setPlainText("first");
+    form->OnGenerate();
     const QImage before = form->PreviewImage();
     SelectTab(6);
-    form->GenerateSelected();
+    form->OnGenerate();
     EXPECT_EQ(Status(), "请输入手机号码");
     EXPECT_EQ(form->PreviewImage(), before);
-    EXPECT_EQ(Zbar(form->Image1()), "first");
+    EXPECT_EQ(Zbar(form->Symbol()), "first");
 }
 
 TEST_F(FormTest, PayloadTooLongShowsThePlaceholderAgain)
 {
-    form->Text1->setPlainText("short");
-    form->GenerateSelected();
-    form->Text1->setPlainText(QString(1664, 'k'));
-    form->GenerateSelected();
+    form->Controls().textBox->setPlainText("short");
+    form->OnGenerate();
+    form->Controls().textBox->setPlainText(QString(1664, 'k'));
+    form->OnGenerate();
     EXPECT_EQ(Status(), "内容过长,无法生成二维码!");
-    EXPECT_TRUE(form->Image1().isNull());
-    EXPECT_TRUE(form->Label2->isVisible());
+    EXPECT_TRUE(form->Symbol().isNull());
+    EXPECT_TRUE(form->Controls().previewPlaceholder->isVisible());
     EXPECT_EQ(Zbar(form->PreviewImage()), "");
-    form->Text1->setPlainText(QString(1663, 'k'));
-    form->GenerateSelected();
+    form->Controls().textBox->setPlainText(QString(1663, 'k'));
+    form->OnGenerate();
     EXPECT_EQ(Status(), "二维码生成完毕!");
 }
 
-const char kAccounts[] = R"({"accounts":{"vorlane":"http://weixin.qq.com/r/demo","中文 号&=+%":"中文内容 payload"}})";
+const char kAccounts[] =
+    R"({"accounts":{"vorlane":"http://weixin.Controls().exitAction.com/r/demo","中文 号&=+%":"中文内容 payload"}})";
 
 TEST_F(FormTest, WeChatLookupEncodesTheReturnedText)
 {
@@ -238,74 +247,77 @@ TEST_F(FormTest, WeChatLookupEncodesTheReturnedText)
     ASSERT_TRUE(api.Running());
     qputenv("VORLANE_API_URL", api.baseUrl.toUtf8());
     SelectTab(9);
-    for (auto [account, payload] :
-         {std::pair{"vorlane", "http://weixin.qq.com/r/demo"}, std::pair{"中文 号&=+%", "中文内容 payload"}}) {
+    for (auto [account, payload] : {std::pair{"vorlane", "http://weixin.Controls().exitAction.com/r/demo"},
+                                    std::pair{"中文 号&=+%", "中文内容 payload"}}) {
         Box(18)->setText(QString::fromUtf8(account));
-        form->GenerateSelected();
+        form->OnGenerate();
+        AwaitLookup();
         EXPECT_EQ(Status(), "二维码生成完毕!");
-        EXPECT_EQ(Zbar(form->Image1()), payload);
+        EXPECT_EQ(Zbar(form->Symbol()), payload);
     }
     // A refusal: the API's message in the status panel and in a box; the symbol stays.
     const QImage before = form->PreviewImage();
     Box(18)->setText("nobody");
-    form->GenerateSelected();
+    form->OnGenerate();
+    AwaitLookup();
     EXPECT_EQ(Status(), "未找到该公众号");
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0].title, "提示");
     EXPECT_EQ(services.boxes[0].text, "未找到该公众号");
     EXPECT_EQ(form->PreviewImage(), before);
-    EXPECT_EQ(Zbar(form->Image1()), "中文内容 payload");
+    EXPECT_EQ(Zbar(form->Symbol()), "中文内容 payload");
 }
 
 TEST_F(FormTest, UnreadableLookupReplyLeavesThePreview)
 {
-    form->Text1->setPlainText("kept");
-    form->GenerateSelected();
+    form->Controls().textBox->setPlainText("kept");
+    form->OnGenerate();
     const QImage before = form->PreviewImage();
     SelectTab(9);
     Box(18)->setText("vorlane");
     RawHttpServer html(HttpReply(500, "text/html", "<html>oops</html>"));
     for (const QString& url : {QString("http://127.0.0.1:9"), html.Url("")}) {
         qputenv("VORLANE_API_URL", url.toUtf8());
-        form->GenerateSelected();
+        form->OnGenerate();
+        AwaitLookup();
         EXPECT_EQ(Status(), "公众号信息获取失败,请检查网络后重试");
         EXPECT_EQ(form->PreviewImage(), before);
         EXPECT_TRUE(services.boxes.empty());
     }
 }
 
-TEST_F(FormTest, ASecondRequestDuringALookupIsIgnored)
+TEST_F(FormTest, AskingAgainForTheSameAccountIsIgnored)
 {
     RawHttpServer silent({}, true);
     qputenv("VORLANE_API_URL", silent.Url("").toUtf8());
     SelectTab(9);
     Box(18)->setText("vorlane");
-    bool asked = false;
-    QObject::connect(&silent.Listener(), &QTcpServer::newConnection, form.get(), [&] {
-        if (std::exchange(asked, true)) return;
-        Box(18)->setText("other");
-        const QString before = form->StatusText();
-        form->GenerateSelected();              // arrives while the first request waits
-        EXPECT_EQ(form->StatusText(), before); // ignored: no second wait begins
-    });
-    form->GenerateSelected();
-    EXPECT_TRUE(asked);
+    int connections = 0;
+    QObject::connect(&silent.Listener(), &QTcpServer::newConnection, form.get(), [&] { ++connections; });
+    form->OnGenerate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connections == 1; }, 3000));
+    const QString waiting = form->StatusText();
+    form->OnGenerate(); // while the first request waits
+    QTest::qWait(200);
+    EXPECT_EQ(connections, 1); // no second request
+    EXPECT_EQ(form->StatusText(), waiting);
+    AwaitLookup();
     EXPECT_EQ(Status(), "公众号信息获取失败,请检查网络后重试");
 }
 
 TEST_F(FormTest, ExitQuestionOnEveryCloseRequest)
 {
-    form->Text1->setPlainText("stay");
-    form->GenerateSelected();
+    form->Controls().textBox->setPlainText("stay");
+    form->OnGenerate();
     services.answers = {false};
-    form->qq->trigger();
+    form->Controls().exitAction->trigger();
     EXPECT_TRUE(form->isVisible());
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0].text, "是否确定退出软件?");
     EXPECT_EQ(services.boxes[0].title, "提示");
     EXPECT_TRUE(services.boxes[0].question);
-    EXPECT_EQ(form->Text1->toPlainText(), "stay");
-    EXPECT_FALSE(form->Image1().isNull());
+    EXPECT_EQ(form->Controls().textBox->toPlainText(), "stay");
+    EXPECT_FALSE(form->Symbol().isNull());
     services.answers = {false};
     form->close(); // the title bar's close button
     EXPECT_TRUE(form->isVisible());
@@ -316,14 +328,14 @@ TEST_F(FormTest, ExitQuestionOnEveryCloseRequest)
 
 TEST_F(FormTest, HelpAndWebsiteItems)
 {
-    form->sm->trigger();
+    form->Controls().helpAction->trigger();
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0].text,
               "请选择对应的分类，并填写信息即可生成\r\n\r\nLOGO嵌入建议选择300px*300px的JPG图片");
     qputenv("VORLANE_WEBSITE_URL", "http://studio.test");
     qputenv("VORLANE_COMPANY_URL", "http://company.test");
-    form->xy->trigger();
-    form->oskelt->trigger();
+    form->Controls().studioSiteAction->trigger();
+    form->Controls().companySiteAction->trigger();
     ASSERT_EQ(services.opened.size(), 2u);
     EXPECT_EQ(services.opened[0], QUrl("http://studio.test"));
     EXPECT_EQ(services.opened[1], QUrl("http://company.test"));
@@ -339,8 +351,8 @@ TEST(Skin, AppliedWhenTheSkinFileExistsAndHarmlessOtherwise)
     FakeServices services;
     auto load = [&services] {
         Form1 form(services);
-        form.Form_Load();
-        form.Timer2->stop();
+        form.Start();
+        form.Controls().updateTimer->stop();
         const QString sheet = qApp->styleSheet();
         services.answers = {true};
         form.close();

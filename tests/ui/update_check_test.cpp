@@ -35,22 +35,22 @@ Outcome Check(const QString& apiUrl, std::deque<bool> answers = {})
     Outcome out;
     {
         Form1 form(services);
-        form.Form_Load();
-        EXPECT_FALSE(form.Command1->isEnabled()); // disabled until the check ends
-        EXPECT_TRUE(form.Timer2->isActive());
+        form.Start();
+        EXPECT_FALSE(form.Controls().generateButton->isEnabled()); // disabled until the check ends
+        EXPECT_TRUE(form.Controls().updateTimer->isActive());
         // Until the check has ended one way or the other (at most 5 s).
         QElapsedTimer clock;
         clock.start();
-        while (clock.elapsed() < 5000 && form.Timer2->isActive() + !services.quits + !form.Command1->isEnabled() == 3)
+        while (clock.elapsed() < 5000 && !services.quits && !form.Controls().generateButton->isEnabled())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         QCoreApplication::processEvents();
         out.boxes = services.boxes;
         out.status = form.StatusText().toStdString();
-        out.enabled = form.Command1->isEnabled() && form.Command2->isEnabled() && form.Command3->isEnabled() &&
-                      form.Command4->isEnabled();
+        out.enabled = form.Controls().generateButton->isEnabled() && form.Controls().saveButton->isEnabled() &&
+                      form.Controls().copyButton->isEnabled() && form.Controls().logoButton->isEnabled();
         out.quits = services.quits;
         out.opened = services.opened;
-        out.timerActive = form.Timer2->isActive();
+        out.timerActive = form.Controls().updateTimer->isActive();
         services.answers = {true};
         form.close();
     }
