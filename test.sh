@@ -50,7 +50,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz -j"$jobs"
 fuzz_seconds=${VORLANE_FUZZ_SECONDS:-20}
 fuzzed=0
-for target in encode bitstream json form; do
+for target in encode bitstream json form http_request; do
   cp -r "tests/fuzz/corpus/$target" "$logs/$target"
   ASAN_OPTIONS=detect_leaks=1 "build-fuzz/bin/fuzz_$target" -max_total_time="$fuzz_seconds" -max_len=4096 \
     -print_final_stats=1 -artifact_prefix="$logs/" "$logs/$target" >"$logs/$target.log" 2>&1 || {

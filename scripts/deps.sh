@@ -5,7 +5,7 @@
 VORLANE_DEPS_BUILD=(
   build-essential cmake ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-  libicu-dev libgnutls28-dev libmicrohttpd-dev libcurl4-openssl-dev libfontconfig-dev
+  libicu-dev libgnutls28-dev libcurl4-openssl-dev libfontconfig-dev
   libcli11-dev libcsv-dev libpng-dev scdoc
 )
 # Running them as run.sh does: the window's fonts and Qt's Chinese translation, the certificate for the stand-in.

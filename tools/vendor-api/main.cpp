@@ -1,18 +1,12 @@
 // vendor-api: a stand-in for the vendor web API on loopback, over HTTP or HTTPS.
-// Event-driven (libmicrohttpd on epoll), so slow or idle clients only hold a
-// connection slot; headers, bodies, connections and idle time are all bounded.
-#include <microhttpd.h>
-
+// Event-driven (epoll, two threads), so slow or idle clients only hold a cheap slot; every
+// request has a whole time from its first byte, and headers, bodies and idle time are bounded.
 #include <arpa/inet.h>
-#include <atomic>
 #include <csignal>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <optional>
@@ -22,23 +16,15 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
-#include <vector>
 
+#include "Server.h"
 #include "VendorApi.h"
 
 namespace {
 
-constexpr size_t kMaxBodyBytes = 64 * 1024;
-constexpr size_t kMaxDiscardBytes = 1024 * 1024;
-// Header lines of one request; a real client sends about ten.
-constexpr size_t kMaxHeaderLines = 64;
-// Everything a connection holds (request line, headers and their index) lives in this pool;
-// at 32 KiB a request just over the line limit still leaves room for its refusal.
-constexpr size_t kConnectionMemory = 32 * 1024;
-constexpr unsigned kMaxConnections = 4096;
-constexpr unsigned kIdleTimeoutSeconds = 10;
 constexpr unsigned kThreads = 2;
+// Descriptors kept back from the connection slots: the listener, the loops' own, the data file.
+constexpr rlim_t kSpareDescriptors = 64;
 
 int Fail(const std::string& why)
 {
@@ -103,7 +89,7 @@ int Listen(const Address& address, int& port, std::string& why)
         return -1;
     }
     const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(found, &::freeaddrinfo);
-    const int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
+    const int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, found->ai_protocol);
     if (fd < 0) {
         why = std::string("cannot make a socket: ") + std::strerror(errno);
         return -1;
@@ -143,98 +129,26 @@ std::optional<std::string> ReadPem(const std::string& path, std::string& why)
     return text;
 }
 
-// One request in flight: its body so far (at most kMaxBodyBytes of it).
-struct Exchange {
-    std::string body;
-    size_t received = 0;
-    bool answered = false;
-};
-
-MHD_Result Reply(MHD_Connection* connection, unsigned status, const std::string& json)
+// The two endpoints; anything else is refused as JSON too.
+http::Answer Route(const VendorData& data, const http::Request& request)
 {
-    MHD_Response* response =
-        MHD_create_response_from_buffer(json.size(), const_cast<char*>(json.data()), MHD_RESPMEM_MUST_COPY);
-    if (!response) return MHD_NO;
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "application/json; charset=utf-8");
-    const MHD_Result queued = MHD_queue_response(connection, status, response);
-    MHD_destroy_response(response);
-    return queued;
+    const bool version = request.path == vendor::kVersionPath;
+    if (!version && request.path != vendor::kLookupPath) return {404, Refusal("请求无效")};
+    if (request.method != "POST") return {405, Refusal("请求无效")};
+    return {200, version ? HandleVersion(data, request.body) : HandleLookup(data, request.body)};
 }
 
-// Checks that need only the request line and headers; a refusal is answered at once.
-std::optional<std::pair<unsigned, std::string>> Refuse(MHD_Connection* connection, const char* url, const char* method)
-{
-    if (MHD_get_connection_values(connection, MHD_HEADER_KIND, nullptr, nullptr) > static_cast<int>(kMaxHeaderLines))
-        return std::pair{MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE, Refusal("请求头过大")};
-    if (std::strcmp(url, vendor::kVersionPath) != 0 && std::strcmp(url, vendor::kLookupPath) != 0)
-        return std::pair{MHD_HTTP_NOT_FOUND, Refusal("请求无效")};
-    if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0)
-        return std::pair{MHD_HTTP_METHOD_NOT_ALLOWED, Refusal("请求无效")};
-    const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
-    if (length && std::strtoull(length, nullptr, 10) > kMaxBodyBytes)
-        return std::pair{MHD_HTTP_CONTENT_TOO_LARGE, Refusal("请求过大")};
-    return std::nullopt;
-}
-
-MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
-                  const char* upload, size_t* uploadSize, void** state)
-{
-    const auto& data = *static_cast<const VendorData*>(cls);
-    auto* exchange = static_cast<Exchange*>(*state);
-    if (!exchange) {
-        // Owned by the connection from here on; freed in Completed.
-        exchange = std::make_unique<Exchange>().release();
-        *state = exchange;
-        if (const auto refusal = Refuse(connection, url, method)) {
-            exchange->answered = true;
-            return Reply(connection, refusal->first, refusal->second);
-        }
-        return MHD_YES;
-    }
-    if (*uploadSize > 0) {
-        const size_t size = std::exchange(*uploadSize, 0);
-        exchange->received += size;
-        if (!exchange->answered && exchange->received <= kMaxBodyBytes) exchange->body.append(upload, size);
-        // Past the bound a body is read on (and dropped) only so far, for its refusal; then the connection goes.
-        return exchange->received <= kMaxDiscardBytes ? MHD_YES : MHD_NO;
-    }
-    if (exchange->answered) return MHD_YES;
-    exchange->answered = true;
-    if (exchange->received > kMaxBodyBytes) return Reply(connection, MHD_HTTP_CONTENT_TOO_LARGE, Refusal("请求过大"));
-    return Reply(connection, MHD_HTTP_OK,
-                 std::strcmp(url, vendor::kVersionPath) == 0 ? HandleVersion(data, exchange->body)
-                                                             : HandleLookup(data, exchange->body));
-}
-
-void Completed(void*, MHD_Connection*, void** state, MHD_RequestTerminationCode)
-{
-    delete static_cast<Exchange*>(*state);
-    *state = nullptr;
-}
-
-// The library's own words, kept for the one line printed when start-up fails.
-std::mutex g_logMutex;
-std::string g_lastLibraryMessage;
-std::atomic<bool> g_started{false};
-
-void Log(void*, const char* format, va_list args)
-{
-    if (g_started) return;
-    char line[512];
-    std::vsnprintf(line, sizeof line, format, args);
-    const std::lock_guard lock(g_logMutex);
-    g_lastLibraryMessage = line;
-    while (!g_lastLibraryMessage.empty() && g_lastLibraryMessage.back() == '\n') g_lastLibraryMessage.pop_back();
-}
-
-// 1,000 clients and more need more descriptors than a shell's default.
-void RaiseDescriptorLimit()
+// Every descriptor the system allows is a connection slot: a shell's default of 1,024 would let
+// a thousand trickling clients take them all. Returns the slots.
+size_t RaiseDescriptorLimit()
 {
     rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024 - kSpareDescriptors;
+    if (limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? 1 << 20 : limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::getrlimit(RLIMIT_NOFILE, &limit);
     }
+    return limit.rlim_cur > 2 * kSpareDescriptors ? limit.rlim_cur - kSpareDescriptors : limit.rlim_cur / 2;
 }
 
 constexpr char kUsage[] = "usage: vendor-api [--listen HOST:PORT] [--cert FILE --key FILE] [--data FILE]";
@@ -277,36 +191,6 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& why)
     return o;
 }
 
-struct StopDaemon {
-    void operator()(MHD_Daemon* d) const { MHD_stop_daemon(d); } // also closes the listening socket
-};
-using Daemon = std::unique_ptr<MHD_Daemon, StopDaemon>;
-
-// Serves on the listening socket fd; the certificate and key (PEM) switch on TLS.
-Daemon Serve(int fd, const VendorData& data, const std::optional<std::string>& certPem,
-             const std::optional<std::string>& keyPem)
-{
-    std::vector<MHD_OptionItem> options = {
-        {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&Log), nullptr}, // first, so it sees every message
-        {MHD_OPTION_LISTEN_SOCKET, fd, nullptr},
-        {MHD_OPTION_THREAD_POOL_SIZE, kThreads, nullptr},
-        {MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, nullptr},
-        {MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, nullptr},
-        {MHD_OPTION_CONNECTION_TIMEOUT, kIdleTimeoutSeconds, nullptr},
-        {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&Completed), nullptr},
-        {MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, nullptr},
-    };
-    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG;
-    if (certPem && keyPem) {
-        flags |= MHD_USE_TLS;
-        options.push_back({MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(certPem->c_str())});
-        options.push_back({MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(keyPem->c_str())});
-    }
-    options.push_back({MHD_OPTION_END, 0, nullptr});
-    return Daemon(MHD_start_daemon(flags, 0, nullptr, nullptr, &Answer, const_cast<VendorData*>(&data),
-                                   MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END));
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -329,7 +213,7 @@ int main(int argc, char** argv)
         if (!keyPem) return Fail(why);
     }
 
-    RaiseDescriptorLimit();
+    const size_t slots = RaiseDescriptorLimit();
     std::signal(SIGPIPE, SIG_IGN);
     // The serving threads inherit this mask; only the main thread takes the stop signals.
     sigset_t stop;
@@ -338,22 +222,24 @@ int main(int argc, char** argv)
     sigaddset(&stop, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
+    std::unique_ptr<http::TlsCredentials> tls;
+    if (certPem) {
+        tls = http::TlsCredentials::FromPem(*certPem, *keyPem, why);
+        if (!tls) return Fail("cannot use the certificate " + options->cert + " and key " + options->key + ": " + why);
+    }
     int port = 0;
     const int fd = Listen(*address, port, why);
     if (fd < 0) return Fail(why);
-    const Daemon daemon = Serve(fd, *data, certPem, keyPem);
-    if (!daemon) {
-        const std::lock_guard lock(g_logMutex);
-        return Fail(certPem ? "cannot use the certificate " + options->cert + " and key " + options->key +
-                                  (g_lastLibraryMessage.empty() ? "" : ": " + g_lastLibraryMessage)
-                            : "cannot start serving: " + g_lastLibraryMessage);
-    }
-    g_started = true;
+    http::Server server(
+        fd, tls.get(), [&data](const http::Request& r) { return Route(*data, r); }, kThreads, slots);
     const std::string host = address->host.find(':') != std::string::npos ? "[" + address->host + "]" : address->host;
-    std::printf("listening on %s://%s:%d\n", certPem ? "https" : "http", host.c_str(), port);
+    std::printf("listening on %s://%s:%d\n", tls ? "https" : "http", host.c_str(), port);
     std::fflush(stdout);
 
+    // A stop signal lets the requests under way finish (for a few seconds at most), then ends well.
     int signal = 0;
     sigwait(&stop, &signal);
+    server.Stop();
+    ::close(fd);
     return 0;
 }
