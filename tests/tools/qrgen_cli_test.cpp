@@ -388,10 +388,10 @@ TEST(QrgenCli, OutputIsWholeOrTheOldFileStays)
     } cases[] = {
         // A file size limit of 1 KiB: the write fails part-way, as on a full disk.
         {"ulimit -f 1; " + kQrgen + " -v 40 -s 10 -o " + Quote(keep) + " hello", "File too large"},
-        {kQrgen + " -o " + Quote(folder / "taken.png") + " hello", "Is a directory"},
+        {kQrgen + " -o " + Quote(folder / "taken.png") + " hello", "it is a folder"},
         {kQrgen + " -o " + Quote(folder / "missing" / "x.png") + " hello", "No such file or directory"},
         // The step that failed, with its own reason.
-        {kQrgen + " -o /proc/version hello", "cannot create a file in /proc/: No such file or directory"},
+        {kQrgen + " -o /proc/version hello", "cannot create a file in /proc: No such file or directory"},
         {kQrgen + " batch -O " + Quote(keep) + " </dev/null", "into " + keep.string() + ": it is not a folder"},
         {kQrgen + " batch -O " + Quote(folder / "missing" / "out") + " </dev/null", "No such file or directory"},
     };

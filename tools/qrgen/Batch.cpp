@@ -1,5 +1,6 @@
 #include "Batch.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -20,6 +21,7 @@
 #include "Encode.h"
 #include "Files.h"
 #include "Terminal.h"
+#include "Write.h"
 #include "qrgen_kinds.h"
 
 namespace {
@@ -36,6 +38,7 @@ struct Job {
     std::atomic<size_t> next{0};
     std::atomic<size_t> done{0};
     std::atomic<int> stopSignal{0};
+    int folder = -1; // the -O folder, open
 };
 
 std::string FileName(const Job& job, size_t index)
@@ -70,11 +73,11 @@ std::string MakeRecord(clsQRCode& encoder, const Job& job, size_t index)
     if (built.status != KindStatus::Ok) return built.message;
     const auto symbol = EncodePayload(encoder, built.payload, r.encode);
     if (!symbol) return DoesNotFit(r.encode);
-    const std::string bytes = Render(*symbol, r.picture);
-    if (bytes.empty()) return "cannot make the picture";
-    const auto error = WriteWhole(r.batch.folder + "/" + name + Extension(r.picture.format), bytes,
-                                  WriteOptions{r.batch.force, r.batch.sync});
-    return error.value_or("");
+    const std::string file = name + Extension(r.picture.format);
+    const auto written =
+        WriteFileAt(job.folder, file, r.batch.folder + "/" + file, WriteOptions{r.batch.force, r.batch.sync, false},
+                    [&](const Sink& sink) { return Render(*symbol, r.picture, sink); });
+    return written ? std::string() : written.error();
 }
 
 void Work(Job& job)
@@ -199,9 +202,8 @@ int RunBatch(const Request& r)
     const bool csv = r.batch.kind != "text" || r.batch.csv;
     if (!csv && !r.batch.nameColumn.empty()) return Fail("--name-column needs CSV input (--csv)", 2);
     if (!r.output.empty()) return Fail("batch writes into the -O folder, not -o", 2);
-    std::string error;
-    const auto text = ReadAll(r.batch.input, error);
-    if (!text) return Fail(error, 1);
+    const auto text = ReadAll(r.batch.input);
+    if (!text) return Fail(text.error(), 1);
     BatchInput input = csv ? ParseCsv(*text, kind->fields, r.batch.nameColumn) : SplitLines(*text);
     if (!input.fatal.empty()) return Fail(input.fatal, 2);
     struct stat st {};
@@ -213,11 +215,16 @@ int RunBatch(const Request& r)
         if (!S_ISDIR(st.st_mode)) return Fail("cannot write into " + r.batch.folder + ": it is not a folder", 1);
     }
 
+    const int folder = ::open(r.batch.folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return Fail("cannot write into " + r.batch.folder + ": " + std::strerror(errno), 1);
+    RemoveAbandonedTemporaries(folder);
     Job job{r, std::move(input.records), {}};
+    job.folder = folder;
     job.errors.resize(job.records.size());
     ClaimNames(job);
     job.counterWidth = static_cast<int>(std::to_string(job.records.size()).size());
     const Clock::time_point start = Clock::now();
     RunWorkers(job);
+    ::close(folder);
     return Report(job, std::chrono::duration<double>(Clock::now() - start).count());
 }

@@ -31,6 +31,33 @@ private:
     int side_;
 };
 
+// Output in pieces of about 64 KiB, so a picture of any size takes no more memory than that.
+class Out {
+public:
+    explicit Out(const Sink& sink) : sink_(sink) { buffer_.reserve(kPiece + 4096); }
+    Out& operator+=(std::string_view bytes)
+    {
+        buffer_ += bytes;
+        if (buffer_.size() >= kPiece) Flush();
+        return *this;
+    }
+    Out& operator+=(char c) { return *this += std::string_view(&c, 1); }
+    void push_back(char c) { *this += c; }
+    void append(const char* bytes, size_t length) { *this += std::string_view(bytes, length); }
+    bool Flush()
+    {
+        if (ok_ && !buffer_.empty()) ok_ = sink_(buffer_);
+        buffer_.clear();
+        return ok_;
+    }
+
+private:
+    static constexpr size_t kPiece = 1 << 16;
+    const Sink& sink_;
+    std::string buffer_;
+    bool ok_ = true;
+};
+
 // One row of the picture at one bit a pixel, dark pixels set to `darkBit`:
 // each module shifts `size` equal bits into an accumulator, whole bytes go out.
 void PackRow(const Framed& f, int y, int size, int darkBit, std::vector<png_byte>& row)
@@ -52,14 +79,14 @@ void PackRow(const Framed& f, int y, int size, int darkBit, std::vector<png_byte
 
 void AppendPng(png_structp png, png_bytep data, png_size_t length)
 {
-    auto* out = static_cast<std::string*>(png_get_io_ptr(png));
+    auto* out = static_cast<Out*>(png_get_io_ptr(png));
     out->append(reinterpret_cast<const char*>(data), length);
 }
 
 // libpng reports errors by longjmp: this frame holds the setjmp and changes
 // nothing after it that the caller reads, and no frame with destructors lies
 // between it and the library.
-bool WritePng(png_structp png, png_infop info, const Framed& f, const PictureOptions& o, bool plain, std::string* out,
+bool WritePng(png_structp png, png_infop info, const Framed& f, const PictureOptions& o, bool plain, Out* out,
               std::vector<png_byte>* row)
 {
     if (setjmp(png_jmpbuf(png))) return false;
@@ -90,36 +117,34 @@ bool WritePng(png_structp png, png_infop info, const Framed& f, const PictureOpt
 }
 
 // 1-bit grey (black on white) or a 2-colour palette, as small as PNG gets.
-std::string Png(const QRSymbol& s, const PictureOptions& o)
+bool Png(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
-    std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        return {};
+        return false;
     }
     const bool plain = o.foreground == Colour{0, 0, 0, 255} && o.background == Colour{255, 255, 255, 255};
     std::vector<png_byte> row((static_cast<size_t>(f.side() * o.size) + 7) / 8);
     const bool ok = WritePng(png, info, f, o, plain, &out, &row);
     png_destroy_write_struct(&png, &info);
-    return ok ? out : std::string();
+    return ok;
 }
 
-void PutLe(std::string& out, uint32_t v, int bytes)
+void PutLe(Out& out, uint32_t v, int bytes)
 {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
 // 1-bit BMP with a two-colour table, rows bottom-up and padded to 4 bytes.
-std::string Bmp(const QRSymbol& s, const PictureOptions& o)
+bool Bmp(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
     const auto pixels = static_cast<uint32_t>(f.side() * o.size);
     const uint32_t stride = (pixels + 31) / 32 * 4;
     const uint32_t offset = 14 + 40 + 8;
-    std::string out;
     out += "BM";
     PutLe(out, offset + stride * pixels, 4);
     PutLe(out, 0, 4);
@@ -148,7 +173,7 @@ std::string Bmp(const QRSymbol& s, const PictureOptions& o)
         std::fill(row.begin() + (pixels + 7) / 8, row.end(), 0);
         for (int r = 0; r < o.size; ++r) out.append(reinterpret_cast<const char*>(row.data()), row.size());
     }
-    return out;
+    return true;
 }
 
 std::string Hex(const Colour& c)
@@ -185,23 +210,22 @@ void ForEachRun(const Framed& f, Run run)
 
 // One path of horizontal runs in module units, scaled by the view box. The path says stroke="none" because
 // ImageMagick's own renderer (which zbarimg reads SVG through) strokes paths that do not.
-std::string Svg(const QRSymbol& s, const PictureOptions& o)
+bool Svg(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
     const std::string side = std::to_string(f.side());
     const std::string pixels = std::to_string(f.side() * o.size);
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                      pixels + "\" height=\"" + pixels + "\" viewBox=\"0 0 " + side + " " + side +
-                      "\" shape-rendering=\"crispEdges\">\n<rect width=\"100%\" height=\"100%\" fill=\"" +
-                      Hex(o.background) + "\"" + Opacity("fill-opacity", o.background) +
-                      "/>\n<path stroke=\"none\" fill=\"" + Hex(o.foreground) + "\"" +
-                      Opacity("fill-opacity", o.foreground) + " d=\"";
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + pixels +
+           "\" height=\"" + pixels + "\" viewBox=\"0 0 " + side + " " + side +
+           "\" shape-rendering=\"crispEdges\">\n<rect width=\"100%\" height=\"100%\" fill=\"" + Hex(o.background) +
+           "\"" + Opacity("fill-opacity", o.background) + "/>\n<path stroke=\"none\" fill=\"" + Hex(o.foreground) +
+           "\"" + Opacity("fill-opacity", o.foreground) + " d=\"";
     ForEachRun(f, [&](int x, int y, int length) {
         out += "M" + std::to_string(x) + " " + std::to_string(y) + "h" + std::to_string(length) + "v1h-" +
                std::to_string(length) + "z";
     });
     out += "\"/>\n</svg>\n";
-    return out;
+    return true;
 }
 
 std::string Rgb(const Colour& c)
@@ -212,29 +236,28 @@ std::string Rgb(const Colour& c)
 }
 
 // Encapsulated PostScript: one rectfill per run, in module units.
-std::string Eps(const QRSymbol& s, const PictureOptions& o)
+bool Eps(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
     const std::string side = std::to_string(f.side());
     const std::string points = std::to_string(f.side() * o.size);
-    std::string out = "%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: qrgen\n%%BoundingBox: 0 0 " + points + " " + points +
-                      "\n%%Pages: 1\n%%EndComments\ngsave\n/R { 1 rectfill } bind def\n" + std::to_string(o.size) +
-                      " " + std::to_string(o.size) + " scale\n" + Rgb(o.background) + "0 0 " + side + " " + side +
-                      " rectfill\n" + Rgb(o.foreground);
+    out += "%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: qrgen\n%%BoundingBox: 0 0 " + points + " " + points +
+           "\n%%Pages: 1\n%%EndComments\ngsave\n/R { 1 rectfill } bind def\n" + std::to_string(o.size) + " " +
+           std::to_string(o.size) + " scale\n" + Rgb(o.background) + "0 0 " + side + " " + side + " rectfill\n" +
+           Rgb(o.foreground);
     ForEachRun(f, [&](int x, int y, int length) {
         out += std::to_string(x) + " " + std::to_string(f.side() - 1 - y) + " " + std::to_string(length) + " R\n";
     });
     out += "grestore\nshowpage\n%%EOF\n";
-    return out;
+    return true;
 }
 
 // Half blocks, two module rows a line. Light modules are drawn (ink on a dark
 // terminal), as terminal QR tools do.
-std::string Utf8(const QRSymbol& s, const PictureOptions& o)
+bool Utf8(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     static const char* const kCells[4] = {" ", "\u2584", "\u2580", "\u2588"}; // light: none, bottom, top, both
     const Framed f(s, o.margin);
-    std::string out;
     for (int y = 0; y < f.side(); y += 2) {
         for (int x = 0; x < f.side(); ++x) {
             const int top = f.Dark(x, y) ? 0 : 2;
@@ -243,15 +266,14 @@ std::string Utf8(const QRSymbol& s, const PictureOptions& o)
         }
         out += '\n';
     }
-    return out;
+    return true;
 }
 
 // Upper half blocks with explicit colours: the top module in the foreground
 // colour, the bottom one in the background colour; readable on any terminal theme.
-std::string Ansi(const QRSymbol& s, const PictureOptions& o)
+bool Ansi(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
-    std::string out;
     for (int y = 0; y < f.side(); y += 2) {
         for (int x = 0; x < f.side(); ++x) {
             const bool top = f.Dark(x, y);
@@ -261,39 +283,40 @@ std::string Ansi(const QRSymbol& s, const PictureOptions& o)
         }
         out += "\x1b[0m\n";
     }
-    return out;
+    return true;
 }
 
-std::string Ascii(const QRSymbol& s, const PictureOptions& o)
+bool Ascii(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
-    std::string out;
     for (int y = 0; y < f.side(); ++y) {
         for (int x = 0; x < f.side(); ++x) out += f.Dark(x, y) ? "##" : "  ";
         out += '\n';
     }
-    return out;
+    return true;
 }
 
 // The bare matrix, one 0/1 line a row, no quiet zone.
-std::string Txt(const QRSymbol& s)
+bool Txt(const QRSymbol& s, Out& out)
 {
-    std::string out;
     for (int y = 0; y < s.size; ++y) {
         for (int x = 0; x < s.size; ++x) out += s.Dark(x, y) ? '1' : '0';
         out += '\n';
     }
-    return out;
+    return true;
 }
 
-std::string Codewords(const QRSymbol& s)
+bool Codewords(const QRSymbol& s, Out& out)
 {
-    std::string out;
+    std::string hex;
     for (size_t i = 0; i < s.codewords.size(); ++i) {
-        if (i) out += ' ';
-        textutil::AppendHex(out, s.codewords[i]);
+        hex.clear();
+        if (i) hex += ' ';
+        textutil::AppendHex(hex, s.codewords[i]);
+        out += hex;
     }
-    return out + "\n";
+    out += "\n";
+    return true;
 }
 
 struct FormatName {
@@ -337,18 +360,20 @@ std::optional<Colour> ParseColour(std::string_view hex)
     return Colour{v[0], v[1], v[2], v[3]};
 }
 
-std::string Render(const QRSymbol& symbol, const PictureOptions& o)
+bool Render(const QRSymbol& symbol, const PictureOptions& o, const Sink& sink)
 {
+    Out out(sink);
+    bool made = false;
     switch (o.format) {
-    case Format::Png: return Png(symbol, o);
-    case Format::Bmp: return Bmp(symbol, o);
-    case Format::Svg: return Svg(symbol, o);
-    case Format::Eps: return Eps(symbol, o);
-    case Format::Utf8: return Utf8(symbol, o);
-    case Format::Ansi: return Ansi(symbol, o);
-    case Format::Ascii: return Ascii(symbol, o);
-    case Format::Txt: return Txt(symbol);
-    case Format::Codewords: return Codewords(symbol);
+    case Format::Png: made = Png(symbol, o, out); break;
+    case Format::Bmp: made = Bmp(symbol, o, out); break;
+    case Format::Svg: made = Svg(symbol, o, out); break;
+    case Format::Eps: made = Eps(symbol, o, out); break;
+    case Format::Utf8: made = Utf8(symbol, o, out); break;
+    case Format::Ansi: made = Ansi(symbol, o, out); break;
+    case Format::Ascii: made = Ascii(symbol, o, out); break;
+    case Format::Txt: made = Txt(symbol, out); break;
+    case Format::Codewords: made = Codewords(symbol, out); break;
     }
-    return {};
+    return out.Flush() && made;
 }

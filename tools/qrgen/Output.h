@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "Write.h"
+
 struct QRSymbol;
 
 enum class Format { Png, Bmp, Svg, Eps, Utf8, Ansi, Ascii, Txt, Codewords };
@@ -31,6 +33,6 @@ std::optional<Colour> ParseColour(std::string_view hex);
 // File name extension of a format, dot included.
 const char* Extension(Format format);
 
-// The symbol in the chosen format; empty only when the picture cannot be made
-// (out of memory).
-std::string Render(const QRSymbol& symbol, const PictureOptions& options);
+// The symbol in the chosen format, in pieces of at most about 64 KiB; false when
+// the sink refused a piece or the picture cannot be made (out of memory).
+bool Render(const QRSymbol& symbol, const PictureOptions& options, const Sink& sink);

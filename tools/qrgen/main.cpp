@@ -107,23 +107,24 @@ int EncodeAndWrite(const Request& r, const std::string& payload)
     clsQRCode encoder;
     const auto symbol = EncodePayload(encoder, payload, r.encode);
     if (!symbol) return Refuse("qrgen: " + DoesNotFit(r.encode));
-    const std::string bytes = Render(*symbol, r.picture);
-    if (bytes.empty()) return Refuse("qrgen: cannot make the picture");
+    const Producer picture = [&](const Sink& sink) { return Render(*symbol, r.picture, sink); };
     if (r.output.empty() || r.output == "-")
-        return WriteStdout(bytes) ? 0 : Refuse("qrgen: cannot write standard output");
+        return picture([](std::string_view bytes) { return WriteStdout(bytes); })
+                   ? 0
+                   : Refuse("qrgen: cannot write standard output");
     // A device or FIFO is written into as it is; only a file can be replaced whole.
     if (IsSpecialNode(r.output)) {
-        const auto error = WriteIntoNode(r.output, bytes);
-        return error ? Refuse("qrgen: " + *error) : 0;
+        const auto written = WriteIntoNode(r.output, picture);
+        return written ? 0 : Refuse("qrgen: " + written.error());
     }
     // The file is renamed into place whole; an interruption meanwhile waits until it is.
     sigset_t stop, previous;
     sigemptyset(&stop);
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&stop, s);
     sigprocmask(SIG_BLOCK, &stop, &previous);
-    const auto error = WriteWhole(r.output, bytes, WriteOptions{});
+    const auto written = WriteFile(r.output, WriteOptions{}, picture);
     sigprocmask(SIG_SETMASK, &previous, nullptr);
-    return error ? Refuse("qrgen: " + *error) : 0;
+    return written ? 0 : Refuse("qrgen: " + written.error());
 }
 
 } // namespace
