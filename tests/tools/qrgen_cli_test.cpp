@@ -525,7 +525,8 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
 {
     TempDir dir;
     const fs::path folder = dir.path();
-    dir.Write("lines.txt", "alpha\nbeta\r\n\n" + std::string(7100, 'z') + "\ngamma");
+    dir.Write("lines.txt",
+              "alpha\nbeta\r\n\n" + std::string(7100, 'z') + "\ngamma\n" + std::string(70000, 'y') + "\ndelta");
     dir.Write("cards.csv", "file,name,tel,org\n"
                            "zhang,张三,138,\"Acme, Inc.\"\n"
                            "nobody,李四,,\n"
@@ -536,6 +537,9 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
                            "zhang,钱七,135,\n"
                            "open,\"孙八,136,\n"
                            "zhou,周九,133,\n");
+    // A quoted field that runs past the bound: refused, and reading goes on at its second line.
+    dir.Write("long.csv",
+              "text\nfirst\n\"" + std::string(40000, 'x') + "\n" + std::string(40000, 'x') + "\"\nsecond\nthird\n");
     dir.Write("same.csv", "text\nsame\nother\nsame\nsame\n");
     dir.Write("wifi.csv", "ssid,password,security\nhome,secret,WPA\nopen,,none\nbad,x,WPA3\n");
     // As a spreadsheet saves it: a byte order mark, capitals, spaces after the commas.
@@ -550,8 +554,9 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
         {"-t png",
          "lines.txt",
          1,
-         {{"1.png", "alpha"}, {"2.png", "beta"}, {"5.png", "gamma"}},
-         {"qrgen: line 3: 请输入内容后再进行生成!", "qrgen: line 4: " + tooLong}},
+         {{"1.png", "alpha"}, {"2.png", "beta"}, {"5.png", "gamma"}, {"7.png", "delta"}},
+         {"qrgen: line 3: 请输入内容后再进行生成!", "qrgen: line 4: " + tooLong,
+          "qrgen: line 6: record too long (over 64 KiB)"}},
         {"--kind card --name-column file -t svg",
          "cards.csv",
          1,
@@ -572,6 +577,11 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
          1,
          {{"1.png", "WIFI:S:home;T:WPA;P:secret;"}, {"2.png", "WIFI:S:open;T:nopass;"}},
          {"qrgen: line 4: --security takes WPA, WEP or none"}},
+        {"--csv -t svg",
+         "long.csv",
+         1,
+         {{"1.svg", "first"}, {"4.svg", "second"}, {"5.svg", "third"}},
+         {"qrgen: line 3: record too long (over 64 KiB)", "qrgen: line 4: bad CSV row: malformed CSV (a stray quote)"}},
         {"--kind card --name-column file", "spaced.csv", 0, {{"zhang.png", "MECARD:N:张三;TEL:138;"}}, {}},
     };
     for (const Case& c : cases) {

@@ -72,19 +72,6 @@ InputRead ReadBounded(const std::string& path)
     return result;
 }
 
-Result<std::string> ReadAll(const std::string& path)
-{
-    Fd in{OpenInput(path)};
-    if (in.fd < 0) return Fail(Errno("cannot read " + path));
-    std::string all, chunk;
-    for (;;) {
-        const ssize_t n = ReadUpTo(in.fd, chunk, 1 << 16);
-        if (n < 0) return Fail(Errno("cannot read " + path));
-        if (n == 0) return all;
-        all += chunk;
-    }
-}
-
 namespace {
 
 bool Special(const struct stat& st) { return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode); }

@@ -22,9 +22,6 @@ struct InputRead {
 // that is larger is refused from its size alone.
 InputRead ReadBounded(const std::string& path);
 
-// The whole of a file ("-" for standard input), for batch input.
-Result<std::string> ReadAll(const std::string& path);
-
 // Whether path (links followed) exists and is neither a regular file nor a
 // folder: a device, FIFO or socket, such as /dev/null or /dev/stdout on a pipe.
 bool IsSpecialNode(const std::string& path);
