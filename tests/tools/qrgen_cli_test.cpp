@@ -312,6 +312,7 @@ TEST(QrgenCli, TextFromTheArgumentsOrStandardInput)
     // A usage error: one line saying what is wrong, then the usage.
     const std::pair<const char*, const char*> usageErrors[] = {
         {"--size 0 hello", "qrgen: --size"},
+        {"-s 1.5 hello", "qrgen: -s: 1.5 is not a whole number\n"},
         {"-8", "qrgen: unknown option -8 (text that starts with '-' goes after --, as in qrgen -- -8)\n"},
     };
     for (const auto& [args, first] : usageErrors) {
@@ -389,6 +390,7 @@ TEST(QrgenCli, OutputIsWholeOrTheOldFileStays)
         // A file size limit of 1 KiB: the write fails part-way, as on a full disk.
         {"ulimit -f 1; " + kQrgen + " -v 40 -s 10 -o " + Quote(keep) + " hello", "File too large"},
         {kQrgen + " -o " + Quote(folder / "taken.png") + " hello", "it is a folder"},
+        {kQrgen + " -o " + Quote(folder / "taken.png") + "/ hello", "taken.png/: it is a folder"},
         {kQrgen + " -o " + Quote(folder / "missing" / "x.png") + " hello", "No such file or directory"},
         // The step that failed, with its own reason.
         {kQrgen + " -o /proc/version hello", "cannot create a file in /proc: No such file or directory"},

@@ -172,6 +172,28 @@ void AddCommands(CLI::App& app, Request& r, const std::string& named, const CLI:
     if (all || named == "batch") AddBatchCommand(app, r, notOption);
 }
 
+// The value of a whole-number option that is not one ("-s 1.5"), as
+// "-s: 1.5 is not a whole number"; CLI11 would call it out of range.
+std::string NotWholeNumber(int argc, char** argv)
+{
+    static const std::set<std::string> whole = {"-s",    "--size", "--scale",      "-m", "--margin", "-d",
+                                                "--dpi", "-v",     "--symversion", "-j", "--jobs"};
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i], value;
+        if (arg == "--") break;
+        const size_t equals = arg.find('=');
+        if (whole.count(arg) && i + 1 < argc) value = argv[++i];
+        else if (arg.rfind("--", 0) == 0 && equals != std::string::npos && whole.count(arg.substr(0, equals)))
+            value = arg.substr(equals + 1), arg.resize(equals);
+        else if (arg.size() > 2 && arg[0] == '-' && arg[1] != '-' && whole.count(arg.substr(0, 2)))
+            value = arg.substr(2), arg.resize(2);
+        else continue;
+        const size_t digits = value.find_first_not_of("0123456789", value[0] == '-' || value[0] == '+');
+        if (value.empty() || digits != std::string::npos) return arg + ": " + value + " is not a whole number";
+    }
+    return {};
+}
+
 } // namespace
 
 const char* UsageText() { return kUsage; }
@@ -199,6 +221,10 @@ ParseOutcome ParseCommandLine(int argc, char** argv, Request& r)
         "", "not an option");
     app.add_option("TEXT", r.text, "the text to encode (default: standard input)")->check(notOption);
     AddCommands(app, r, NamedCommand(argc, argv), notOption);
+    if (const std::string why = NotWholeNumber(argc, argv); !why.empty()) {
+        std::cerr << "qrgen: " << why << "\n" << kUsage;
+        return {false, 2};
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
