@@ -621,37 +621,4 @@ TEST(QrgenCli, BatchWritesEveryRecordAndReportsTheRefused)
     }
 }
 
-TEST(QrgenCli, InterruptedBatchLeavesOnlyWholeFiles)
-{
-    TempDir dir;
-    const fs::path folder = dir.path();
-    std::string lines;
-    for (int i = 0; i < 300000; ++i) lines += "https://example.com/item/" + std::to_string(i) + "?ref=batch\n";
-    dir.Write("urls.txt", lines);
-    const fs::path out = folder / "out";
-    for (const char* signal : {"INT", "TERM"}) {
-        fs::remove_all(out);
-        int status = -1;
-        const std::string code =
-            Shell(kQrgen + " batch -O " + Quote(out) + " " + Quote(folder / "urls.txt") + " 2>" +
-                      Quote(folder / "err.txt") + " & pid=$!; sleep 1; kill -" + signal + " $pid; wait $pid; echo $?",
-                  &status);
-        EXPECT_EQ(code, std::string(signal) == "INT" ? "130\n" : "143\n");
-        size_t files = 0;
-        for (const auto& e : fs::directory_iterator(out)) {
-            const std::string name = e.path().filename().string();
-            EXPECT_NE(name[0], '.') << "temporary file left: " << name;
-            const std::string png = ReadFile(e.path());
-            EXPECT_EQ(png.size() > 12 ? png.substr(png.size() - 12, 8) : "", std::string("\0\0\0\0IEND", 8)) << name;
-            ++files;
-        }
-        EXPECT_GT(files, 0u);
-        EXPECT_LT(files, 300000u);
-        // The summary counts what is on disk.
-        EXPECT_NE(ReadFile(folder / "err.txt").find("qrgen: " + std::to_string(files) + " written, 0 refused in "),
-                  std::string::npos)
-            << ReadFile(folder / "err.txt");
-    }
-}
-
 } // namespace
