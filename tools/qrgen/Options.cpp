@@ -7,6 +7,7 @@
 #include <iostream>
 #include <set>
 
+#include "AsciiCase.h"
 #include "qrgen_kinds.h"
 
 namespace {
@@ -24,23 +25,16 @@ const char* const kUsage =
     "         -l L|M|Q|H, -v 0..40, --mask 0..7|auto, -d DPI, --foreground/--background RRGGBB[AA],\n"
     "         --kanji, --eci; -V prints the version; -h after any subcommand explains it\n";
 
-std::string Upper(std::string s)
-{
-    for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return s;
-}
-
 void AddEncodeOptions(CLI::App* app, Request& r)
 {
     app->add_option_function<std::string>(
            "-l,--level",
            [&r](const std::string& v) {
-               r.encode.level = static_cast<int>(std::strchr("LMQH", Upper(v)[0]) - "LMQH") + 1;
+               r.encode.level = static_cast<int>(std::strchr("lmqh", AsciiLower(v)[0]) - "lmqh") + 1;
            },
            "error correction level L, M, Q (default) or H")
         ->check([](const std::string& v) {
-            const std::string u = Upper(v);
-            return u.size() == 1 && std::strchr("LMQH", u[0]) ? std::string() : "takes L, M, Q or H";
+            return v.size() == 1 && std::strchr("lmqh", AsciiLower(v)[0]) ? std::string() : "takes L, M, Q or H";
         });
     app->add_option("-v,--symversion", r.encode.version,
                     "smallest symbol version 1..40 (0, the default: the smallest that fits)")

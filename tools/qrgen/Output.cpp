@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "AsciiCase.h"
 #include "TextHelpers.h"
 #include "clsQRCode.h"
 
@@ -334,8 +335,7 @@ constexpr FormatName kFormats[] = {
 
 std::optional<Format> ParseFormat(std::string_view name)
 {
-    std::string lower(name);
-    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    const std::string lower = AsciiLower(std::string(name));
     for (const FormatName& f : kFormats)
         if (lower == f.name) return f.format;
     return std::nullopt;

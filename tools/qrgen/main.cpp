@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "AsciiCase.h"
 #include "Batch.h"
 #include "Companion.h"
 #include "Encode.h"
@@ -56,50 +57,52 @@ void ResolveFormat(Request& r)
     const bool toStdout = r.output.empty() || r.output == "-";
     if (toStdout && ::isatty(STDOUT_FILENO)) r.picture.format = Format::Utf8;
     if (toStdout || r.output.size() <= 4) return;
-    std::string ext = r.output.substr(r.output.size() - 4);
-    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    const std::string ext = AsciiLower(r.output.substr(r.output.size() - 4));
     if (ext == ".svg" || ext == ".eps" || ext == ".bmp") r.picture.format = *ParseFormat(ext.substr(1));
 }
 
-// The payload of a kind; a status when it ends the run (refused, printed).
-std::optional<int> KindPayload(const Request& r, std::string& payload)
+// What a run encodes, or the exit status that ends it first (refused, printed).
+using Payload = Result<std::string, int>;
+
+Payload KindPayload(const Request& r)
 {
     const KindResult built = BuildKindPayload(r.command, r.fields);
-    if (built.status == KindStatus::Usage) return Usage(built.message);
-    if (built.status == KindStatus::Refused) return Refuse(built.message);
-    payload = built.payload;
+    if (built.status == KindStatus::Usage) return Fail(Usage(built.message));
+    if (built.status == KindStatus::Refused) return Fail(Refuse(built.message));
+    std::string payload = built.payload;
     if (FindKind(r.command)->lookup) {
         const LookupOutcome found = RunAccountLookup(r.fields.at("account"));
-        if (found.kind == LookupOutcome::NotRun) return Refuse("qrgen: " + EscapeControls(found.text));
-        if (found.kind == LookupOutcome::Message) return Refuse(EscapeControls(found.text));
+        if (found.kind == LookupOutcome::NotRun) return Fail(Refuse("qrgen: " + EscapeControls(found.text)));
+        if (found.kind == LookupOutcome::Message) return Fail(Refuse(EscapeControls(found.text)));
         payload = found.text;
     }
-    if (!r.printPayload) return std::nullopt;
+    if (!r.printPayload) return payload;
     // A payload from the network is shown escaped wherever it goes: a pipe
     // often ends at a terminal too.
     const std::string shown = FindKind(r.command)->lookup ? EscapeControls(payload) : payload;
-    return WriteStdout(shown + "\n") ? 0 : Refuse("qrgen: cannot write standard output");
+    return Fail(WriteStdout(shown + "\n") ? 0 : Refuse("qrgen: cannot write standard output"));
 }
 
 // The bytes to encode: the text, the hex bytes, a file or standard input, or a kind's payload.
-std::optional<int> ReadPayload(const Request& r, std::string& payload)
+Payload ReadPayload(const Request& r)
 {
-    if (!r.command.empty() && r.command != "encode") return KindPayload(r, payload);
+    if (!r.command.empty() && r.command != "encode") return KindPayload(r);
+    std::string payload;
     if (r.hex) {
         const auto bytes = ParseHex(*r.hex);
-        if (!bytes) return Usage("--hex takes pairs of hexadecimal digits");
+        if (!bytes) return Fail(Usage("--hex takes pairs of hexadecimal digits"));
         payload = *bytes;
     } else if (r.text) {
         payload = *r.text;
     } else {
         InputRead read = ReadBounded(r.file.value_or("-"));
-        if (read.status == InputRead::Unreadable) return Refuse("qrgen: " + read.error);
-        if (read.status == InputRead::TooLong) return Refuse("qrgen: " + DoesNotFit(r.encode));
+        if (read.status == InputRead::Unreadable) return Fail(Refuse("qrgen: " + read.error));
+        if (read.status == InputRead::TooLong) return Fail(Refuse("qrgen: " + DoesNotFit(r.encode)));
         payload = std::move(read.bytes);
     }
     // An empty symbol is never what was meant, as in qrencode.
-    if (payload.empty()) return Refuse("qrgen: no input data");
-    return std::nullopt;
+    if (payload.empty()) return Fail(Refuse("qrgen: no input data"));
+    return payload;
 }
 
 int EncodeAndWrite(const Request& r, const std::string& payload)
@@ -138,7 +141,6 @@ int main(int argc, char** argv)
     RememberUmask();
     if (request.command == "batch") return RunBatch(request);
     ResolveFormat(request);
-    std::string payload;
-    if (const auto status = ReadPayload(request, payload)) return *status;
-    return EncodeAndWrite(request, payload);
+    const Payload payload = ReadPayload(request);
+    return payload ? EncodeAndWrite(request, *payload) : payload.error();
 }

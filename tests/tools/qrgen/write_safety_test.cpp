@@ -28,22 +28,23 @@ Owner OwnerOf(const fs::path& p)
     return {st.st_uid, st.st_mode & 07777};
 }
 
-TEST(QrgenWriteSafety, WritesOnlyWhereTheUserMay)
+struct Case {
+    const char* what;
+    std::string setup;   // shell commands in the scratch folder; $OTHER runs one as the second user
+    std::string command; // qrgen's arguments
+    bool asOther;        // qrgen runs as the second user
+    int status;
+    std::string says;   // in the message; empty: none
+    const char* target; // the file that must hold "victim" still, or the new symbol
+    bool written;
+    uid_t owner; // of the target afterwards
+    mode_t mode;
+};
+
+// Rows that need another user's file or link say "another" in what they are.
+std::vector<Case> Cases(bool root, uid_t me)
 {
-    const bool root = ::geteuid() == 0;
-    const uid_t me = ::geteuid();
-    struct Case {
-        const char* what;
-        std::string setup;   // shell commands in the scratch folder; $OTHER runs one as the second user
-        std::string command; // qrgen's arguments
-        bool asOther;        // qrgen runs as the second user
-        int status;
-        std::string says;   // in the message; empty: none
-        const char* target; // the file that must hold "victim" still, or the new symbol
-        bool written;
-        uid_t owner; // of the target afterwards
-        mode_t mode;
-    } cases[] = {
+    return {
         {"link another user planted in a sticky folder", "mkdir -m 1777 s && $OTHER ln -s ../victim s/l.png",
          "-o s/l.png new", false, 1, "s/l.png: it is a symbolic link another user made in a shared folder", "victim",
          false, me, 0644},
@@ -61,6 +62,13 @@ TEST(QrgenWriteSafety, WritesOnlyWhereTheUserMay)
          "batch --force -O out /dev/stdin <<< new", false, 1, "out/1.png: it is a symbolic link; not followed",
          "victim", false, me, 0644},
     };
+}
+
+TEST(QrgenWriteSafety, WritesOnlyWhereTheUserMay)
+{
+    const bool root = ::geteuid() == 0;
+    const uid_t me = ::geteuid();
+    const std::vector<Case> cases = Cases(root, me);
     int skipped = 0;
     for (const Case& c : cases) {
         const bool needsOther = c.asOther || c.setup.find("$OTHER") != std::string::npos;
