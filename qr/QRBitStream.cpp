@@ -96,7 +96,7 @@ int32_t clsQRCode::Plan(const uint8_t* data, int32_t count, int32_t version, std
 
     // Inputs of a single class need no search: the search is known to end in one
     // mode (split only where the count field is full), so its cost is a formula.
-    const bool allBytes = census.classes[0] == count && !census.kanjiPair;
+    const bool allBytes = byteMode_ || (census.classes[0] == count && !census.kanjiPair);
     const bool allDigits = census.classes[1] == count;
     if (allBytes) {
         if (modes) modes->assign(static_cast<size_t>(count), kByte);

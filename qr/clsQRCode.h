@@ -69,6 +69,11 @@ public:
     void SetKanjiMode(bool on) { kanjiMode_ = on; }
     bool KanjiMode() const { return kanjiMode_; }
 
+    // Every byte in one byte-mode segment, as qrencode's -8 asks: no numeric,
+    // alphanumeric or Kanji segments. Off by default (the cheapest segmentation).
+    void SetByteMode(bool on) { byteMode_ = on; }
+    bool ByteMode() const { return byteMode_; }
+
     // Automatic masks: EncodeSymbol ignores its mask argument, evaluates all eight
     // patterns with the penalty rules of ISO/IEC 18004 and keeps the lowest score.
     // Off by default: the window's symbols carry the pattern it names.
@@ -167,6 +172,7 @@ private:
                        const std::vector<QRBits>& dataColumns, int32_t level) const;
 
     bool kanjiMode_ = false;
+    bool byteMode_ = false;
     bool autoMask_ = false;
     int32_t eci_ = -1;
     static constexpr int32_t kEciHeaderBits = 12;

@@ -7,16 +7,36 @@ constexpr int32_t kEciUtf8 = 26;
 constexpr int32_t kEciShiftJis = 20; // what --kanji reads the bytes as
 } // namespace
 
-std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view payload, const EncodeSettings& s)
+namespace {
+
+// -i: ASCII letters upper-cased; with Kanji mode, a Shift JIS pair is left whole.
+std::string UpperCased(std::string_view payload, bool kanji)
 {
-    encoder.SetKanjiMode(s.kanji);
+    std::string out(payload);
+    for (size_t i = 0; i < out.size(); ++i) {
+        const auto b = static_cast<uint8_t>(out[i]);
+        if (kanji && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC))) ++i;
+        else if (b >= 'a' && b <= 'z') out[i] = static_cast<char>(b - 'a' + 'A');
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view text, const EncodeSettings& s)
+{
+    const std::string folded = s.ignoreCase && !s.eightBit ? UpperCased(text, s.kanji) : std::string();
+    const std::string_view payload = s.ignoreCase && !s.eightBit ? std::string_view(folded) : text;
+    encoder.SetByteMode(s.eightBit);
+    encoder.SetKanjiMode(s.kanji && !s.eightBit);
     encoder.SetAutoMask(s.mask < 0);
     encoder.SetEci(!s.eci ? -1 : s.kanji ? kEciShiftJis : kEciUtf8);
     const std::span bytes(reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
     // -v is the smallest version, as in qrencode. Capacity grows with the
     // version, so when the data does not fit it, the smallest that fits at all is larger.
     if (s.version > 0)
-        if (auto symbol = encoder.EncodeSymbol(bytes, s.version, s.level, s.mask)) return symbol;
+        if (auto symbol = encoder.EncodeSymbol(bytes, s.version, s.level, s.mask); symbol || s.strictVersion)
+            return symbol;
     auto symbol = encoder.EncodeSymbol(bytes, 0, s.level, s.mask);
     if (symbol && symbol->version < s.version) {
         symbol.reset();
@@ -27,5 +47,6 @@ std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view paylo
 
 std::string DoesNotFit(const EncodeSettings& s)
 {
-    return std::string("the data does not fit version 40 at level ") + "LMQH"[s.level - 1];
+    const int version = s.strictVersion && s.version > 0 ? s.version : 40;
+    return "the data does not fit version " + std::to_string(version) + " at level " + "LMQH"[s.level - 1];
 }

@@ -21,9 +21,10 @@ const char* const kUsage =
     "             phone --number | email --address | app --package | wechat --account\n"
     "       qrgen batch [--kind KIND] [--csv] [--name-column COLUMN] [--force] [--sync] [-j N] -O FOLDER\n"
     "             [options] [INPUT]\n"
-    "options: -o FILE, -t PNG|SVG|EPS|BMP|UTF8|ANSI|ASCII|TXT|CODEWORDS, -s PIXELS, -m MODULES,\n"
-    "         -l L|M|Q|H, -v 0..40, --mask 0..7|auto, -d DPI, --foreground/--background RRGGBB[AA],\n"
-    "         --kanji, --eci; -V prints the version; -h after any subcommand explains it\n";
+    "options: -o FILE, -r FILE, -t PNG|PNG32|SVG|EPS|PDF|BMP|XPM|UTF8[i]|ANSI|ANSI256|ANSIUTF8[i]|ANSI256UTF8|\n"
+    "         ASCII[i]|TXT|CODEWORDS, -s PIXELS, -m MODULES, -l L|M|Q|H, -v 0..40, --strict-version,\n"
+    "         --mask 0..7|auto, -d DPI, --foreground/--background RRGGBB[AA], -8, -k, -c, -i, --eci,\n"
+    "         --inline, --verbose; -V prints the version; -h after any subcommand explains it\n";
 
 void AddEncodeOptions(CLI::App* app, Request& r)
 {
@@ -45,7 +46,15 @@ void AddEncodeOptions(CLI::App* app, Request& r)
         ->check([](const std::string& v) {
             return v == "auto" || (v.size() == 1 && v[0] >= '0' && v[0] <= '7') ? std::string() : "takes 0..7 or auto";
         });
-    app->add_flag("--kanji", r.encode.kanji, "read Shift JIS pairs in Kanji mode");
+    app->add_flag("-k,--kanji", r.encode.kanji, "read Shift JIS pairs in Kanji mode");
+    app->add_flag("-8,--8bit", r.encode.eightBit, "every byte in byte mode (-k, -c and -i do not apply)");
+    // As in qrencode, the last of -c and -i counts.
+    app->add_flag_callback(
+        "-c,--casesensitive", [&r] { r.encode.ignoreCase = false; }, "lower-case letters as they are (the default)");
+    app->add_flag_callback(
+        "-i,--ignorecase", [&r] { r.encode.ignoreCase = true; }, "upper-case ASCII letters before encoding");
+    app->add_flag("--strict-version", r.encode.strictVersion,
+                  "-v is the version: data that does not fit it is refused");
     app->add_flag("--eci", r.encode.eci, "begin with an ECI header: 26 (UTF-8), or 20 (Shift JIS) with --kanji");
 }
 
@@ -58,7 +67,8 @@ void AddPictureOptions(CLI::App* app, Request& r, bool withOutput)
                r.picture.format = *ParseFormat(v);
                r.formatGiven = true;
            },
-           "PNG (default), SVG, EPS, BMP, UTF8, ANSI, ASCII, TXT or CODEWORDS")
+           "PNG (default), PNG32, SVG, EPS, PDF, BMP, XPM, UTF8, UTF8i, ANSI, ANSI256, ANSIUTF8, ANSIUTF8i, "
+           "ANSI256UTF8, ASCII, ASCIIi, TXT or CODEWORDS")
         ->check([](const std::string& v) { return ParseFormat(v) ? std::string() : "unknown type " + v; });
     app->add_option("-s,--size,--scale", r.picture.size, "pixels (points) per module, default 3")
         ->check(CLI::Range(1, 100));
@@ -76,6 +86,9 @@ void AddPictureOptions(CLI::App* app, Request& r, bool withOutput)
            "--background", [&r](const std::string& v) { r.picture.background = *ParseColour(v); },
            "light module colour RRGGBB[AA]")
         ->check(colour);
+    app->add_flag("--inline", r.picture.svgInline, "SVG without the XML declaration");
+    app->add_flag("--rle,--svg-path")->description("accepted as in qrencode: qrgen's SVG is always one path of runs");
+    app->add_flag("--verbose", r.verbose, "print the file and the symbol version on standard error");
 }
 
 void AddEncodeCommand(CLI::App& app, Request& r, const CLI::Validator& notOption)
@@ -85,7 +98,7 @@ void AddEncodeCommand(CLI::App& app, Request& r, const CLI::Validator& notOption
     AddPictureOptions(encode, r, true);
     auto* text = encode->add_option("--text", r.text, "the text to encode");
     auto* hex = encode->add_option("--hex", r.hex, "the bytes to encode, in hexadecimal");
-    auto* file = encode->add_option("--file", r.file, "a file to encode (- for standard input)");
+    auto* file = encode->add_option("--file,-r,--read-from", r.file, "a file to encode (- for standard input)");
     auto* positional = encode->add_option("TEXT", r.text, "the text to encode")->check(notOption);
     text->excludes(hex, file, positional);
     hex->excludes(file, positional);
@@ -140,10 +153,10 @@ void AddBatchCommand(CLI::App& app, Request& r, const CLI::Validator& notOption)
 // than encoding a small symbol, so only that one is built (all for --help).
 std::string NamedCommand(int argc, char** argv)
 {
-    static const std::set<std::string> takesValue = {"-o",      "--output", "-t",           "--type",       "--format",
-                                                     "-s",      "--size",   "--scale",      "-m",           "--margin",
-                                                     "-d",      "--dpi",    "--foreground", "--background", "-l",
-                                                     "--level", "-v",       "--symversion", "--mask"};
+    static const std::set<std::string> takesValue = {
+        "-o", "--output",     "-t",     "--type", "--format",     "-s",           "--size", "--scale",
+        "-m", "--margin",     "-d",     "--dpi",  "--foreground", "--background", "-l",     "--level",
+        "-v", "--symversion", "--mask", "-r",     "--read-from",  "--file"};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") return "*";
@@ -213,7 +226,8 @@ ParseOutcome ParseCommandLine(int argc, char** argv, Request& r)
             return std::string();
         },
         "", "not an option");
-    app.add_option("TEXT", r.text, "the text to encode (default: standard input)")->check(notOption);
+    auto* text = app.add_option("TEXT", r.text, "the text to encode (default: standard input)")->check(notOption);
+    app.add_option("-r,--read-from", r.file, "read the text from a file")->excludes(text);
     AddCommands(app, r, NamedCommand(argc, argv), notOption);
     if (const std::string why = NotWholeNumber(argc, argv); !why.empty()) {
         std::cerr << "qrgen: " << why << "\n" << kUsage;

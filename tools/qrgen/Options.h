@@ -11,7 +11,10 @@ struct EncodeSettings {
     int version = 0; // 0: the smallest that fits
     int mask = -1;   // -1: automatic selection
     bool kanji = false;
-    bool eci = false; // ECI header: 26 (UTF-8), or 20 (Shift JIS) with kanji
+    bool eci = false;           // ECI header: 26 (UTF-8), or 20 (Shift JIS) with kanji
+    bool eightBit = false;      // -8: all bytes in byte mode; kanji and ignoreCase do not apply
+    bool ignoreCase = false;    // -i: ASCII letters upper-cased, so they can go in alphanumeric mode
+    bool strictVersion = false; // -v is the version, not the smallest
 };
 
 struct BatchSettings {
@@ -34,6 +37,7 @@ struct Request {
     std::optional<std::string> text, hex, file;
     std::map<std::string, std::string> fields;
     bool printPayload = false;
+    bool verbose = false; // --verbose: the file and the version on standard error
     BatchSettings batch;
 };
 

@@ -1,5 +1,5 @@
 #pragma once
-// The output formats: pictures (PNG, BMP, SVG, EPS), terminal drawings and the
+// The output formats: pictures (PNG, BMP, XPM, SVG, EPS, PDF), terminal drawings and the
 // plain matrix or codeword dumps.
 #include <cstdint>
 #include <optional>
@@ -10,7 +10,26 @@
 
 struct QRSymbol;
 
-enum class Format { Png, Bmp, Svg, Eps, Utf8, Ansi, Ascii, Txt, Codewords };
+enum class Format {
+    Png,
+    Png32,
+    Bmp,
+    Xpm,
+    Svg,
+    Eps,
+    Pdf,
+    Utf8,
+    Utf8Inverted,
+    Ansi,
+    Ansi256,
+    AnsiUtf8,
+    AnsiUtf8Inverted,
+    Ansi256Utf8,
+    Ascii,
+    AsciiInverted,
+    Txt,
+    Codewords
+};
 
 struct Colour {
     uint8_t r = 0, g = 0, b = 0, a = 255;
@@ -24,6 +43,7 @@ struct PictureOptions {
     int dpi = 72;
     Colour foreground{0, 0, 0, 255};
     Colour background{255, 255, 255, 255};
+    bool svgInline = false; // SVG without the XML declaration
 };
 
 // Case-insensitive format name (png, svg, utf8, ...).

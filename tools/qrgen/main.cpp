@@ -58,7 +58,8 @@ void ResolveFormat(Request& r)
     if (toStdout && ::isatty(STDOUT_FILENO)) r.picture.format = Format::Utf8;
     if (toStdout || r.output.size() <= 4) return;
     const std::string ext = AsciiLower(r.output.substr(r.output.size() - 4));
-    if (ext == ".svg" || ext == ".eps" || ext == ".bmp") r.picture.format = *ParseFormat(ext.substr(1));
+    if (ext == ".svg" || ext == ".eps" || ext == ".bmp" || ext == ".pdf" || ext == ".xpm")
+        r.picture.format = *ParseFormat(ext.substr(1));
 }
 
 // What a run encodes, or the exit status that ends it first (refused, printed).
@@ -110,6 +111,9 @@ int EncodeAndWrite(const Request& r, const std::string& payload)
     clsQRCode encoder;
     const auto symbol = EncodePayload(encoder, payload, r.encode);
     if (!symbol) return Refuse("qrgen: " + DoesNotFit(r.encode));
+    if (r.verbose) // as qrencode says it
+        std::cerr << "File: " << (r.output.empty() || r.output == "-" ? "(stdout)" : r.output)
+                  << ", Version: " << symbol->version << "\n";
     const Producer picture = [&](const Sink& sink) { return Render(*symbol, r.picture, sink); };
     if (r.output.empty() || r.output == "-")
         return picture([](std::string_view bytes) { return WriteStdout(bytes); })
