@@ -101,7 +101,11 @@ inline std::filesystem::path Readable(const std::filesystem::path& written, cons
     else if (type == "eps")
         Shell("gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -r144 -sDEVICE=pnggray -sOutputFile=" + Quote(png) + " " +
               Quote(written));
-    else if (type == "bmp") QImage(QString::fromStdString(written.string())).save(QString::fromStdString(png.string()));
+    else if (type == "pdf")
+        Shell("gs -q -dSAFER -dBATCH -dNOPAUSE -r144 -sDEVICE=pnggray -sOutputFile=" + Quote(png) + " " +
+              Quote(written));
+    else if (type == "bmp" || type == "xpm")
+        QImage(QString::fromStdString(written.string())).save(QString::fromStdString(png.string()));
     else if (type == "utf8") FromUtf8Drawing(ReadFile(written)).save(QString::fromStdString(png.string()));
     else if (type == "ansi") FromAnsiDrawing(ReadFile(written)).save(QString::fromStdString(png.string()));
     else if (type == "ascii") FromAsciiDrawing(ReadFile(written)).save(QString::fromStdString(png.string()));

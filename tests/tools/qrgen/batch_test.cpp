@@ -44,7 +44,7 @@ struct Case {
 // One batch run of a case, then again without and with --force.
 void Check(const Case& c, const fs::path& folder)
 {
-    const fs::path out = folder / ("out-" + c.input);
+    const fs::path out = folder / ("out-" + std::to_string(std::hash<std::string>{}(c.options + c.input)));
     int status = -1;
     const std::string err =
         Shell(kQrgen + " batch " + c.options + " -O " + Quote(out) + " " + Quote(folder / c.input) + " 2>&1", &status);
@@ -115,6 +115,7 @@ TEST(QrgenBatch, WritesEveryRecordAndReportsTheRefused)
          {{"1.svg", "first"}, {"4.svg", "second"}, {"5.svg", "third"}},
          {"qrgen: line 3: record too long (over 64 KiB)", "qrgen: line 4: bad CSV row: malformed CSV (a stray quote)"}},
         {"--kind card --name-column file", "spaced.csv", 0, {{"zhang.png", "MECARD:N:张三;TEL:138;"}}, {}},
+        {"--kind card --name-column file -t PDF", "spaced.csv", 0, {{"zhang.pdf", "MECARD:N:张三;TEL:138;"}}, {}},
     };
     for (const Case& c : cases) Check(c, folder);
 }

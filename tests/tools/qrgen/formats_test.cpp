@@ -30,6 +30,10 @@ TEST(QrgenFormats, EveryFormatReadsBackWithBothDecoders)
         {"svg", "-s 4", "OUT.SVG"},
         {"eps", "-s 2", "out.Eps"},
         {"bmp", "-s 2", "out.BMP"},
+        {"pdf", "-t PDF -s 2 -d 144 --foreground 1A237E"},
+        {"pdf", "-s 4", "out.Pdf"},
+        {"xpm", "-t XPM -s 2"},
+        {"png", "-t PNG32 --background FFF8E1C0"},
     };
     TempDir dir;
     const fs::path folder = dir.path();
