@@ -8,6 +8,8 @@ cd "$(dirname "$0")"
 vorlane_install_deps build run test package
 
 vorlane_build_settings
+# zxing-cpp 2.x as WebAssembly, the oracle that reads rMQR, pinned by its lock file.
+npm ci --prefix tests/support/zxing-wasm --no-audit --no-fund --loglevel=error
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 

@@ -1,7 +1,9 @@
 // EncodeSymbol against libqrencode and qrcodegen on the same inputs, in one run.
-// Our encoder is timed twice: cold, a fresh clsQRCode for every symbol (what a
-// command-line run pays), and warm, one encoder reused (what the window pays from
-// its second symbol on). The peers keep no state between calls. Run it with
+// Our encoder is timed twice: cold, a fresh clsQRCode for every symbol, and warm,
+// one encoder reused (what the window pays from its second symbol on). Version
+// layouts and check-codeword tables are the process's, made on first use, so the
+// cold rows leave out what a command-line run pays once for its one version. The
+// peers keep no state between calls. Run it with
 //   build/bin/encode_bench --benchmark_enable_random_interleaving=true --benchmark_repetitions=5
 // or bench/encode_table.sh, which runs it three times and prints the ratio table.
 #include <benchmark/benchmark.h>

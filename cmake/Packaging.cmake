@@ -26,6 +26,8 @@ vendor-api, a local stand-in for the vendor's web service with demo data.")
 # needs CJK fonts and Qt's own Chinese translation, which no binary links against.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
+# The websites open through xdg-open; without it the window shows the address instead.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 
 # Debian's documentation files: the copyright notice and a changelog, compressed as policy asks.
 set(VORLANE_DOC_DIR ${CMAKE_BINARY_DIR}/package-doc)

@@ -1,6 +1,5 @@
 #include "RequestWait.h"
 
-#include <QEventLoop>
 #include <QThread>
 
 RequestWait::RequestWait() = default;
@@ -8,30 +7,50 @@ RequestWait::RequestWait() = default;
 RequestWait::~RequestWait()
 {
     Abandon();
-    // The worker ends promptly once its loops are told to exit.
-    if (worker_) worker_->wait();
+    // Each dropped worker ends promptly once told to give up.
+    for (const auto& worker : dropped_) worker->wait();
 }
 
-bool RequestWait::RunJob(std::function<void()> job)
+bool RequestWait::StartJob(std::function<void()> job, std::function<void()> deliver)
 {
-    if (abandoned_ || loop_) return false;
-    if (worker_) worker_->wait(); // an abandoned worker still winding down
+    if (abandoned_ || worker_) return false;
+    ReapDropped();
     worker_.reset(QThread::create(std::move(job)));
-    QEventLoop loop;
-    QObject::connect(worker_.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    loop_ = &loop;
-    worker_->start();
-    loop.exec();
-    loop_ = nullptr;
-    if (abandoned_) return false;
-    worker_->wait();
+    QThread* thread = worker_.get();
+    connect(
+        thread, &QThread::finished, this,
+        [this, thread, deliver = std::move(deliver)]() mutable {
+            if (worker_.get() != thread) return ReapDropped(); // dropped meanwhile: its outcome is not wanted
+            const std::unique_ptr<QThread> finished = std::move(worker_);
+            finished->wait();
+            const auto run = std::move(deliver);
+            run(); // may start the next request
+        },
+        Qt::QueuedConnection);
+    thread->start();
     return true;
+}
+
+void RequestWait::Drop()
+{
+    if (!worker_) return;
+    // The client gives up promptly when asked; an event loop the request may wait in ends too.
+    worker_->requestInterruption();
+    worker_->exit();
+    dropped_.push_back(std::move(worker_));
 }
 
 void RequestWait::Abandon()
 {
     abandoned_ = true;
-    // The request's own event loop on the worker exits and the request is dropped with it.
-    if (worker_) worker_->exit();
-    if (loop_) loop_->exit();
+    Drop();
+}
+
+void RequestWait::ReapDropped()
+{
+    std::erase_if(dropped_, [](const std::unique_ptr<QThread>& worker) {
+        if (!worker->isFinished()) return false;
+        worker->wait();
+        return true;
+    });
 }

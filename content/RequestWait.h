@@ -1,43 +1,48 @@
 #pragma once
+#include <QObject>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
-class QEventLoop;
 class QThread;
 
-// The window's one wait for the network. A request runs on a worker thread
-// while the caller's event loop keeps the window alive; only one request waits
-// at a time, and Abandon ends the wait at once (the program is ending): the
-// worker's request is aborted and its outcome dropped.
-class RequestWait {
+// The window's one request to the network at a time. The request runs on a
+// worker thread while the window goes on; its outcome is handed back on the
+// window's thread. A dropped request is told to give up at once and whatever it
+// still brings back is thrown away.
+class RequestWait : public QObject {
 public:
     RequestWait();
-    ~RequestWait();
+    ~RequestWait() override;
     RequestWait(const RequestWait&) = delete;
     RequestWait& operator=(const RequestWait&) = delete;
 
-    // Runs request and returns its result; nothing when another request is
-    // already waiting, or when the wait was abandoned.
+    // Starts request; done(its result) runs later on this thread unless the
+    // request is dropped first. False, and nothing starts, while another request
+    // waits or once abandoned.
     template <class Result>
-    std::optional<Result> Run(std::function<Result()> request)
+    bool Start(std::function<Result()> request, std::function<void(Result)> done)
     {
-        // Shared with the worker: an abandoned worker may still finish after this returns.
+        // Shared with the worker: a dropped worker may still finish after its wait has ended.
         auto result = std::make_shared<std::optional<Result>>();
-        if (!RunJob([result, request = std::move(request)] { *result = request(); })) return std::nullopt;
-        return std::move(*result);
+        return StartJob([result, request = std::move(request)] { *result = request(); },
+                        [result, done = std::move(done)] { done(std::move(**result)); });
     }
 
-    bool Waiting() const { return loop_ != nullptr; }
+    bool Waiting() const { return worker_ != nullptr; }
 
-    // Ends the wait under way, if any, and refuses every later request.
+    // Drops the request that waits, if any.
+    void Drop();
+
+    // Drops the request that waits and refuses every later one (the program is ending).
     void Abandon();
 
 private:
-    // True when job ran to its end and was not abandoned.
-    bool RunJob(std::function<void()> job);
+    bool StartJob(std::function<void()> job, std::function<void()> deliver);
+    void ReapDropped();
 
-    QEventLoop* loop_ = nullptr;
-    std::unique_ptr<QThread> worker_;
+    std::unique_ptr<QThread> worker_;               // the request that waits
+    std::vector<std::unique_ptr<QThread>> dropped_; // dropped requests still winding down
     bool abandoned_ = false;
 };

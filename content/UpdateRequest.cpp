@@ -1,16 +1,17 @@
 #include "UpdateRequest.h"
 
+#include "HttpPost.h"
 #include "JsonReply.h"
 #include "NetConfig.h"
-#include "POST.h"
 #include "UpdateCheck.h"
 #include "VendorProtocol.h"
 
 UpdateAnswer CheckForUpdate()
 {
-    const QString reply = HttpPost(netconfig::ApiUrl(QLatin1String(vendor::kVersionPath)),
-                                   {{"sn", std::u16string(vendor::kProductCode)}});
-    const UpdateDecision d = DecideUpdate(ReadJsonReply(reply));
+    const Result<QString> reply = HttpPost(netconfig::ApiUrl(QLatin1String(vendor::kVersionPath)),
+                                           {{"sn", std::u16string(vendor::kProductCode)}});
+    if (!reply) return {};
+    const UpdateDecision d = DecideUpdate(ReadJsonReply(*reply));
     UpdateAnswer answer;
     switch (d.kind) {
     case UpdateDecision::Failed: answer.kind = UpdateAnswer::Failed; break;

@@ -1,17 +1,19 @@
 #include "WeChatLookup.h"
 
+#include "HttpPost.h"
 #include "JsonReply.h"
 #include "NetConfig.h"
-#include "POST.h"
 #include "VendorProtocol.h"
 
 LookupResult LookupAccount(const QString& account)
 {
     const std::u16string id = account.toStdU16String();
     const std::string token = vendor::LookupToken(id);
-    const QString reply = HttpPost(netconfig::ApiUrl(QLatin1String(vendor::kLookupPath)),
-                                   {{"user_account", id}, {"token", std::u16string(token.begin(), token.end())}});
-    const JsonReply json = ReadJsonReply(reply);
+    const Result<QString> reply =
+        HttpPost(netconfig::ApiUrl(QLatin1String(vendor::kLookupPath)),
+                 {{"user_account", id}, {"token", std::u16string(token.begin(), token.end())}});
+    if (!reply) return {};
+    const JsonReply json = ReadJsonReply(*reply);
     const auto result = json.Member(QStringLiteral("result"));
     if (!result) return {};
     const bool refused = *result == u"0";

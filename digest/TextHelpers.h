@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "Result.h"
+
 // Small text helpers shared by every layer: hex digits, percent escapes and
 // UTF-8. Plain C++ over std strings; no code page knowledge here (Cp936.h).
 namespace textutil {
@@ -10,13 +12,13 @@ namespace textutil {
 // Uppercase hexadecimal digits, indexed by a nibble.
 inline constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-// The value of one hexadecimal digit (either case), or -1.
-constexpr int HexValue(char c)
+// The value of one hexadecimal digit (either case).
+inline Result<uint8_t> HexValue(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
+    if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
+    if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f') return static_cast<uint8_t>(c - 'a' + 10);
+    return Fail("not a hex digit");
 }
 
 // Two uppercase hex digits of a byte.

@@ -13,9 +13,8 @@ std::string UrlEncode(std::u16string_view value)
             out += static_cast<char>(c);
             continue;
         }
-        const cp936::AnsiChar ansi = cp936::EncodeUnit(c);
-        if (ansi.length > 0) {
-            for (int b = 0; b < ansi.length; ++b) textutil::AppendPercentEscape(out, ansi.bytes[b]);
+        if (const auto ansi = cp936::EncodeUnit(c)) {
+            for (int b = 0; b < ansi->length; ++b) textutil::AppendPercentEscape(out, ansi->bytes[b]);
             continue;
         }
         // Not in the code page: its UTF-8 bytes, surrogate pairs taken together.

@@ -1,20 +1,21 @@
 #pragma once
 #include <QJsonObject>
 #include <QString>
-#include <optional>
+
+#include "Result.h"
 
 // A reply of the vendor API, read as JSON and nothing else. Member reads give
-// the value as text, or nothing when the member is missing, null, an object or
-// an array, or when the reply was not a JSON object at all.
+// the value as text, or why there is none: the member is missing, null, an
+// object or an array, or the reply was not a JSON object at all.
 class JsonReply {
 public:
-    bool IsObject() const { return isObject_; }
-    std::optional<QString> Member(const QString& name) const;
-    std::optional<QString> Member(const QString& object, const QString& name) const;
+    bool IsObject() const { return problem_.empty(); }
+    Result<QString> Member(const QString& name) const;
+    Result<QString> Member(const QString& object, const QString& name) const;
 
 private:
     friend JsonReply ReadJsonReply(const QString& text);
-    bool isObject_ = false;
+    std::string problem_ = "no reply read";
     QJsonObject root_;
 };
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "Mymd5.h"
+#include "Md5.h"
 #include "ProgramVersion.h" // kProgramVersion, compared with the version endpoint's answer
 
 // The vendor web API as both sides speak it: the window and qrgen post to it,

@@ -9,6 +9,7 @@ struct QRBits {
 
     constexpr bool Get(int i) const { return (w[i >> 6] >> (i & 63)) & 1; }
     constexpr void Set(int i) { w[i >> 6] |= uint64_t{1} << (i & 63); }
+    constexpr void Clear(int i) { w[i >> 6] &= ~(uint64_t{1} << (i & 63)); }
 
     // result[i] = this[i + k]: moves later modules down to i (0 < k < 64).
     QRBits Down(int k) const
@@ -23,6 +24,16 @@ struct QRBits {
     QRBits operator~() const { return {{~w[0], ~w[1], ~w[2]}}; }
     bool Any() const { return (w[0] | w[1] | w[2]) != 0; }
     int Count() const { return __builtin_popcountll(w[0]) + __builtin_popcountll(w[1]) + __builtin_popcountll(w[2]); }
+
+    // bits with bit 0 at module x (0 <= x < 192); what lands beyond 191 falls off.
+    static QRBits At(uint64_t bits, int x)
+    {
+        QRBits b;
+        const int w = x >> 6, shift = x & 63;
+        b.w[w] = bits << shift;
+        if (shift && w < 2) b.w[w + 1] = bits >> (64 - shift);
+        return b;
+    }
 
     // Bits 0 .. n-1 set.
     static QRBits First(int n)

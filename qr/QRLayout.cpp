@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "QRPenalty.h"
-#include "clsQRCode.h"
+#include "QRTables.h"
 
 namespace {
 
@@ -78,103 +79,60 @@ std::array<FormatCell, 30> FormatCells(int32_t n)
     return cells;
 }
 
-QRLayout::QRLayout(int32_t v) : version(v), n(clsQRCode::SymbolSize(v)), stride(n + 3)
+namespace {
+
+FunctionMap QrFunctions(int32_t version)
 {
-    DrawFunctionRows();
-    AddVersionInformation();
-    TransposeBits(freeRows, freeColumns, n);
-    PlanPlacement();
+    FunctionMap map(qrtable::SymbolSize(version), qrtable::SymbolSize(version));
+    DrawQrFunctionPatterns(map, version);
+    DrawQrVersionInformation(map, version);
+    return map;
 }
 
-// The function patterns as bit rows, row runs instead of single modules: the
-// same modules DrawFunctionPatterns marks, dark where it writes 1.
-void QRLayout::DrawFunctionRows()
+// Rows to columns for any width and height, through the square transpose.
+void Transpose(std::vector<QRBits> rows, std::vector<QRBits>& columns, int32_t width, int32_t height)
 {
-    darkRows.assign(static_cast<size_t>(n), QRBits{});
-    std::vector<QRBits>& used = freeRows; // function modules and reserved cells, inverted at the end
-    used.assign(static_cast<size_t>(n), QRBits{});
-    auto mark = [&](int32_t y, int32_t x, uint64_t bits, int width, bool darkToo) {
-        const uint64_t run = width == 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
-        OrAt(used[static_cast<size_t>(y)], run, x);
-        if (darkToo) OrAt(darkRows[static_cast<size_t>(y)], bits, x);
-    };
-    // Finder patterns, their separators and the format cells beside them.
-    constexpr uint64_t kFinder[7] = {0x7F, 0x41, 0x5D, 0x5D, 0x5D, 0x41, 0x7F};
-    for (int32_t a = 0; a < 7; ++a) {
-        mark(a, 0, kFinder[a], 9, true);
-        mark(a, n - 8, kFinder[a] << 1, 8, true);
-        mark(n - 7 + a, 0, kFinder[a], 9, true);
-    }
-    for (int32_t a : {7, 8}) {
-        mark(a, 0, 0, 9, false);
-        mark(a, n - 8, 0, 8, false);
-    }
-    mark(n - 8, 0, 0, 9, false);
-    darkRows[static_cast<size_t>(n - 8)].Set(8); // the dark module
-    // Timing patterns, dark on even coordinates.
-    for (int32_t x = 0; x < n; x += 32) mark(6, x, 0, std::min(32, n - x), false);
-    for (int32_t i = 8; i <= n - 9; i += 2) {
-        darkRows[6].Set(i);
-        darkRows[static_cast<size_t>(i)].Set(6);
-    }
-    for (int32_t y = 0; y < n; ++y) used[static_cast<size_t>(y)].Set(6);
-    // Version information areas.
-    if (version >= 7) {
-        for (int32_t y = 0; y < 6; ++y) mark(y, n - 11, 0, 3, false);
-        for (int32_t y = n - 11; y <= n - 9; ++y) mark(y, 0, 0, 6, false);
-    }
-    // Alignment patterns at every pair of centres but the three under finders.
-    if (version >= 2) {
-        const int32_t step = clsQRCode::AlignmentStep(version);
-        int32_t centres[8] = {6};
-        int32_t count = 1;
-        for (int32_t c = n - 7; c >= 18; c -= step) centres[count++] = c;
-        constexpr uint64_t kAlignment[5] = {0x1F, 0x11, 0x15, 0x11, 0x1F};
-        for (int32_t i = 0; i < count; ++i)
-            for (int32_t j = 0; j < count; ++j) {
-                const int32_t cx = centres[i], cy = centres[j];
-                if ((cx == 6 && (cy == 6 || cy == n - 7)) || (cy == 6 && cx == n - 7)) continue;
-                for (int32_t d = 0; d < 5; ++d) mark(cy - 2 + d, cx - 2, kAlignment[d], 5, true);
-            }
-    }
-    const QRBits inside = QRBits::First(n);
-    for (QRBits& row : freeRows) row = inside & ~row;
+    const int32_t side = std::max(width, height);
+    rows.resize(static_cast<size_t>(side));
+    TransposeBits(rows, columns, side);
+    columns.resize(static_cast<size_t>(width));
 }
 
-const std::vector<QRBits>& QRLayout::DarkColumns() const
-{
-    if (darkColumns_.empty()) TransposeBits(darkRows, darkColumns_, n);
-    return darkColumns_;
-}
+} // namespace
 
-void QRLayout::AddVersionInformation()
+QRLayout::QRLayout(int32_t v) : QRLayout(QrFunctions(v), 6, v) {}
+
+QRLayout::QRLayout(FunctionMap functions, std::optional<int32_t> skippedColumn, int32_t v)
+    : version(v), width(functions.width), height(functions.height), n(functions.width), stride(functions.width + 3),
+      darkRows(std::move(functions.dark)), freeRows(std::move(functions.used))
 {
-    if (version < 7) return;
-    const int32_t word = clsQRCode::VersionBits(version);
-    for (int32_t j = 0; j < 6; ++j)
-        for (int32_t k = 0; k < 3; ++k)
-            if ((word >> (3 * j + k)) & 1) {
-                darkRows[static_cast<size_t>(n - 11 + k)].Set(j);
-                darkRows[static_cast<size_t>(j)].Set(n - 11 + k);
-            }
+    for (QRBits& row : freeRows) row = functions.inside & ~row;
+    if (width == height) {
+        TransposeBits(freeRows, freeColumns, n);
+        TransposeBits(darkRows, darkColumns_, n);
+    } else {
+        Transpose(freeRows, freeColumns, width, height);
+        Transpose(darkRows, darkColumns_, width, height);
+    }
+    PlanPlacement(skippedColumn);
 }
 
 // The zigzag of ISO/IEC 18004 over column pairs from the right (skipping the
-// timing column 6), upward and downward in turn, cut into runs of rows where both
+// timing column), upward and downward in turn, cut into runs of rows where both
 // modules are free and the single free modules between them.
-void QRLayout::PlanPlacement()
+void QRLayout::PlanPlacement(std::optional<int32_t> skippedColumn)
 {
-    runs.reserve(static_cast<size_t>(2 * n));
-    singles.reserve(static_cast<size_t>(2 * n));
+    runs.reserve(static_cast<size_t>(2 * width));
+    singles.reserve(static_cast<size_t>(2 * width));
     uint16_t bit = 0;
     bool upward = true;
-    for (int32_t c = n - 2; c >= 0; c -= 2) {
-        if (c == 5) c = 4;
+    for (int32_t c = width - 2; c >= 0; c -= 2) {
+        if (skippedColumn && c == *skippedColumn - 1) --c;
         const QRBits& left = freeColumns[static_cast<size_t>(c)];
         const QRBits& right = freeColumns[static_cast<size_t>(c + 1)];
         const QRBits both = left & right, any = left | right;
         const int step = upward ? -1 : 1;
-        for (int32_t y = upward ? n - 1 : 0; y >= 0 && y < n;) {
+        for (int32_t y = upward ? height - 1 : 0; y >= 0 && y < height;) {
             if (both.Get(y)) {
                 const int32_t end = upward ? LastWith(both, y, false) : FirstWith(both, y, false);
                 const int32_t rows = (end - y) * step;

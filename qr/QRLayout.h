@@ -4,8 +4,10 @@
 // of message bits as runs of whole column pairs.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "FunctionPatterns.h"
 #include "QRBits.h"
 
 struct QRLayout {
@@ -25,29 +27,32 @@ struct QRLayout {
     };
 
     int32_t version = 0;
-    int32_t n = 0;                // modules per side
-    int32_t stride = 0;           // n + 3, the module buffer's row length
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t n = 0;                // width: modules per side of a square symbol
+    int32_t stride = 0;           // width + 3, the module buffer's row length
     std::vector<QRBits> darkRows; // dark function modules and version information
     std::vector<QRBits> freeRows; // modules that carry message bits
     std::vector<QRBits> freeColumns;
     std::vector<Run> runs;
     std::vector<Single> singles;
 
+    // A QR version, 1..40.
     explicit QRLayout(int32_t version);
+    // Any family's function modules, placed in the zigzag over column pairs from
+    // the right; skippedColumn (QR's vertical timing, 6) takes no part in the pairs.
+    QRLayout(FunctionMap functions, std::optional<int32_t> skippedColumn, int32_t version);
 
-    // The dark function modules as columns; only mask evaluation needs them, so
-    // they are made when first asked for.
-    const std::vector<QRBits>& DarkColumns() const;
+    // The dark function modules as columns, for mask evaluation.
+    const std::vector<QRBits>& DarkColumns() const { return darkColumns_; }
 
     // Message bits (codewords, most significant bit first, remainder bits 0) as
-    // columns of the symbol; columns must hold n entries, all empty.
+    // columns of the symbol; columns must hold width entries, all empty.
     void PlaceMessage(const std::vector<uint8_t>& codewords, std::vector<QRBits>& columns) const;
 
 private:
-    mutable std::vector<QRBits> darkColumns_;
-    void DrawFunctionRows();
-    void AddVersionInformation();
-    void PlanPlacement();
+    std::vector<QRBits> darkColumns_;
+    void PlanPlacement(std::optional<int32_t> skippedColumn);
 };
 
 // 1 where mask pattern `mask` (0..7) inverts module (x, y).

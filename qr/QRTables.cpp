@@ -1,5 +1,5 @@
-// Version geometry, capacities and error-correction block structure.
-#include "clsQRCode.h"
+// Version geometry, capacities, error-correction block structure, format words.
+#include "QRTables.h"
 
 namespace {
 
@@ -24,22 +24,19 @@ constexpr uint8_t kEcPerBlock[40][4] = {
     {30, 28, 30, 30}, {30, 28, 30, 30}, {30, 28, 30, 30}, {30, 28, 30, 30},
 };
 
-int LevelIndex(int32_t level) { return (level >= 1 && level <= 4) ? level - 1 : 1; }
-bool ValidVersion(int32_t v) { return v >= 1 && v <= 40; }
-
 } // namespace
 
-int32_t clsQRCode::SymbolSize(int32_t v) { return ValidVersion(v) ? 4 * v + 17 : 0; }
+namespace qrtable {
 
-int32_t clsQRCode::AlignmentsPerSide(int32_t v) { return v <= 1 ? 1 : v / 7 + 2; }
+int32_t AlignmentsPerSide(int32_t v) { return v <= 1 ? 1 : v / 7 + 2; }
 
-int32_t clsQRCode::AlignmentCount(int32_t v)
+int32_t AlignmentCount(int32_t v)
 {
     const int32_t a = AlignmentsPerSide(v);
     return a > 1 ? a * a - 3 : 0;
 }
 
-int32_t clsQRCode::RawDataModules(int32_t v)
+int32_t RawDataModules(int32_t v)
 {
     if (!ValidVersion(v)) return 0;
     const int32_t n = 4 * v + 17;
@@ -51,9 +48,9 @@ int32_t clsQRCode::RawDataModules(int32_t v)
     return r;
 }
 
-int32_t clsQRCode::TotalCodewords(int32_t v) { return RawDataModules(v) / 8; }
+int32_t TotalCodewords(int32_t v) { return RawDataModules(v) / 8; }
 
-int32_t clsQRCode::AlignmentStep(int32_t v)
+int32_t AlignmentStep(int32_t v)
 {
     if (v <= 6) return 255;
     if (v <= 13) return 2 * v + 2;
@@ -63,28 +60,50 @@ int32_t clsQRCode::AlignmentStep(int32_t v)
     return (v / 3) * 2 + 2;
 }
 
-int32_t clsQRCode::EcBlockCount(int32_t v, int32_t level)
+Centres AlignmentCentres(int32_t v)
 {
-    return ValidVersion(v) ? kEcBlocks[v - 1][LevelIndex(level)] : 0;
+    Centres centres;
+    if (!ValidVersion(v) || v < 2) return centres;
+    const int32_t n = SymbolSize(v), step = AlignmentStep(v);
+    // 6, then evenly spaced back from the far side.
+    int32_t far[6], count = 0;
+    for (int32_t c = n - 7; c >= 18 && count < 6; c -= step) far[count++] = c;
+    centres.at[0] = 6;
+    for (int32_t i = 0; i < count; ++i) centres.at[static_cast<size_t>(i + 1)] = far[count - 1 - i];
+    centres.count = count + 1;
+    return centres;
 }
 
-int32_t clsQRCode::EcCodewordsPerBlock(int32_t v, int32_t level)
+int32_t EcBlockCount(int32_t v, EcLevel level) { return ValidVersion(v) ? kEcBlocks[v - 1][LevelIndex(level)] : 0; }
+
+int32_t EcCodewordsPerBlock(int32_t v, EcLevel level)
 {
     return ValidVersion(v) ? kEcPerBlock[v - 1][LevelIndex(level)] : 0;
 }
 
-int32_t clsQRCode::DataCodewords(int32_t v, int32_t level)
+int32_t DataCodewords(int32_t v, EcLevel level)
 {
     return ValidVersion(v) ? TotalCodewords(v) - EcBlockCount(v, level) * EcCodewordsPerBlock(v, level) : 0;
 }
 
-std::vector<int32_t> clsQRCode::AlignmentCentres(int32_t v)
+int32_t BchRemainder(int32_t value, int32_t generator, int32_t topBit, int32_t steps)
 {
-    std::vector<int32_t> centres;
-    if (!ValidVersion(v) || v < 2) return centres;
-    const int32_t n = SymbolSize(v);
-    const int32_t step = AlignmentStep(v);
-    for (int32_t c = n - 7; c >= 18; c -= step) centres.insert(centres.begin(), c);
-    centres.insert(centres.begin(), 6);
-    return centres;
+    uint32_t v = static_cast<uint32_t>(value);
+    for (int32_t i = 0; i < steps; ++i) {
+        v <<= 1;
+        if (v & static_cast<uint32_t>(topBit))
+            v = (v ^ static_cast<uint32_t>(generator)) & static_cast<uint32_t>(topBit - 1);
+    }
+    return static_cast<int32_t>(v);
 }
+
+int32_t FormatBits(EcLevel level, int32_t pattern)
+{
+    // The format word numbers the levels M, L, H, Q.
+    const int32_t d = (LevelIndex(level) ^ 1) * 8 + (pattern & 7);
+    return ((d << 10) | BchRemainder(d, 0x537, 0x400, 10)) ^ 0x5412;
+}
+
+int32_t VersionBits(int32_t version) { return (version << 12) | BchRemainder(version, 0x1F25, 0x1000, 12); }
+
+} // namespace qrtable

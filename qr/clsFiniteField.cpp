@@ -2,6 +2,16 @@
 
 #include <cmath>
 
+std::shared_ptr<const clsFiniteField> clsFiniteField::Gf256()
+{
+    static const std::shared_ptr<const clsFiniteField> field = [] {
+        auto f = std::make_shared<clsFiniteField>();
+        f->Init(256, 0x11D, 2);
+        return f;
+    }();
+    return field;
+}
+
 int32_t clsFiniteField::FindPrimitive() const
 {
     const int32_t q = size_;

@@ -2,12 +2,17 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 // Element arithmetic over GF(q), q a prime or a power of two up to 16384,
 // through exponent and logarithm tables built from a primitive element.
 class clsFiniteField {
 public:
     static constexpr int kMaxSize = 16384;
+
+    // GF(256) with x^8 + x^4 + x^3 + x^2 + 1 (0x11D) and primitive 2: the field of
+    // every QR-family code, built once and shared.
+    static std::shared_ptr<const clsFiniteField> Gf256();
 
     int32_t Size() const { return size_; }
     int32_t Polynomial() const { return polynomial_; }

@@ -5,7 +5,7 @@
 VORLANE_DEPS_BUILD=(
   build-essential cmake ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-  libicu-dev libgnutls28-dev libmicrohttpd-dev
+  libicu-dev libgnutls28-dev libmicrohttpd-dev libcurl4-openssl-dev
   libcli11-dev libcsv-dev libpng-dev scdoc
 )
 # Running them as run.sh does: the window's fonts and Qt's Chinese translation, the certificate for the stand-in.
@@ -15,8 +15,8 @@ VORLANE_DEPS_RUN=(
 # Tests, sanitizer and fuzz runs, benchmarks: oracles, peers, the virtual display and its input.
 VORLANE_DEPS_TEST=(
   clang clang-format libclang-rt-14-dev valgrind
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libqrencode-dev libqrcodegencpp-dev
+  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
+  libqrencode-dev libqrcodegencpp-dev libzint-dev
   zbar-tools zxing-cpp-tools libzxing-core-java default-jdk-headless
   xvfb xauth xdotool qrencode zint ghostscript librsvg2-bin wrk hyperfine python3 nodejs
 )

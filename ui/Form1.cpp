@@ -1,7 +1,6 @@
 #include "Form1.h"
 
 #include <QAction>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -9,7 +8,6 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QImageWriter>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -18,12 +16,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabBar>
-#include <QTemporaryFile>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -37,15 +32,7 @@
 
 namespace {
 
-const QString kSaveTitle = QStringLiteral("Vorlane系列软件");
 const QString kHintTitle = QStringLiteral("提示");
-
-bool DirectoryWritable(const QString& dir)
-{
-    if (!QFileInfo(dir).isDir()) return false;
-    QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".vorlane-probe-XXXXXX")));
-    return probe.open();
-}
 
 // The SMS content limit, in UTF-16 units of the text that is sent.
 constexpr qsizetype kSmsLimit = 300;
@@ -78,21 +65,7 @@ QString LimitSent(const QString& text, qsizetype limit)
 }
 
 const QString kCheckFailed = QStringLiteral("检测失败,请先使用当前版本");
-
-// Writes the picture as JPEG to a temporary name in the same folder and renames it
-// over path: a failed write leaves the previous file as it was and no partial file.
-bool SaveWhole(const QImage& picture, const QString& path)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    QImageWriter writer(&file, "jpg");
-    writer.setQuality(95);
-    if (!writer.write(picture)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
+const QString kNoBrowser = QStringLiteral("无法打开浏览器,请手动访问:");
 
 QImage BlankCanvas()
 {
@@ -238,7 +211,11 @@ void Form1::GenerateSelected()
 {
     const auto kind = static_cast<ContentKind>(TabStrip1->currentIndex() + 1);
     const FormInput in = ReadInput();
-    if (const auto refusal = ValidationMessage(kind, in)) {
+    const auto refusal = ValidationMessage(kind, in);
+    // Asking again for the account being looked up changes nothing.
+    if (!refusal && kind == ContentKind::WeChat && lookup_ == QString::fromStdU16String(in[Box::Account])) return;
+    SupersedeLookup();
+    if (refusal) {
         SetStatus(QString::fromStdU16String(*refusal));
         return;
     }
@@ -248,20 +225,46 @@ void Form1::GenerateSelected()
 
 void Form1::GenerateWeChat()
 {
-    // The window stays alive while the look-up waits. A second look-up meanwhile, or one
-    // during the update check, is ignored rather than nested; when the program ends
-    // during the wait, the answer is dropped.
+    // The window goes on while the look-up waits. A look-up during the update check is
+    // ignored rather than queued; when the program ends during the wait, the answer is dropped.
     const QString account = LineText[static_cast<size_t>(Box::Account)]->text();
-    const auto found = requests_->Run<LookupResult>([account] { return LookupAccount(account); });
-    if (!found) return;
-    switch (found->kind) {
-    case LookupResult::Payload: RenderPayload(found->text); break;
+    const bool started = requests_->Start<LookupResult>([account] { return LookupAccount(account); },
+                                                        [this](const LookupResult& found) {
+                                                            EndLookupWait();
+                                                            ApplyLookup(found);
+                                                        });
+    if (!started) return;
+    lookup_ = account;
+    statusBeforeLookup_ = StatusText();
+    SetStatus(QStringLiteral("正在获取公众号信息"));
+    Picture1->setCursor(Qt::BusyCursor);
+}
+
+void Form1::ApplyLookup(const LookupResult& found)
+{
+    switch (found.kind) {
+    case LookupResult::Payload: RenderPayload(found.text); break;
     case LookupResult::Refused:
-        SetStatus(found->text);
-        services_.Inform(this, kHintTitle, found->text);
+        SetStatus(found.text);
+        services_.Inform(this, kHintTitle, found.text);
         break;
     case LookupResult::Failed: SetStatus(QString::fromUtf8(kLookupFailed)); break;
     }
+}
+
+void Form1::EndLookupWait()
+{
+    lookup_.reset();
+    Picture1->unsetCursor();
+}
+
+void Form1::SupersedeLookup()
+{
+    if (!lookup_) return;
+    requests_->Drop();
+    EndLookupWait();
+    // The newer action's own text follows, when it has one.
+    SetStatus(statusBeforeLookup_);
 }
 
 void Form1::RenderPayload(const QString& payload)
@@ -281,79 +284,6 @@ void Form1::RenderPayload(const QString& payload)
     SetStatus(QStringLiteral("二维码生成完毕!"));
 }
 
-QImage Form1::ComposeExport() const { return ComposePicture(image1_, image3_, QSize(kExportSize, kExportSize)); }
-
-void Form1::Command2_Click()
-{
-    if (image1_.isNull()) {
-        SetStatus(QStringLiteral("请先生成二维码后在进行保存!"));
-        return;
-    }
-    const QString stamp = QStringLiteral("HD") + services_.Now().toString(QStringLiteral("yyyyMMddHHmmss"));
-    QString dir = services_.ProgramDir();
-    // An installed program's folder belongs to the package manager, even when writable (root, an unpacked
-    // package): use the pictures folder, as for a read-only folder.
-    const bool inProgramDir = InstalledDataDir(dir).isEmpty() && DirectoryWritable(dir);
-    if (!inProgramDir) {
-        dir = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-        QDir().mkpath(dir);
-    }
-    // A second save within the same second gets a suffix instead of replacing the picture just saved.
-    QString name = stamp + QStringLiteral(".jpg");
-    for (int n = 2; QFileInfo::exists(QDir(dir).absoluteFilePath(name)); ++n)
-        name = stamp + QLatin1Char('_') + QString::number(n) + QStringLiteral(".jpg");
-    const QString path = QDir(dir).absoluteFilePath(name);
-    savedPath_ = path;
-    const bool saved = SaveWhole(ComposeExport(), path);
-    if (!saved)
-        services_.Inform(this, kSaveTitle, QStringLiteral("二维码图片保存失败!路径:") + QDir::toNativeSeparators(path));
-    else if (inProgramDir)
-        services_.Inform(this, kSaveTitle, QStringLiteral("二维码图片已保存在当前目录下!名称:") + name);
-    else services_.Inform(this, kSaveTitle, QStringLiteral("二维码图片已保存!路径:") + QDir::toNativeSeparators(path));
-}
-
-void Form1::Command3_Click()
-{
-    if (image1_.isNull()) {
-        SetStatus(QStringLiteral("请先生成二维码后在进行复制!"));
-        return;
-    }
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setImage(ComposeExport());
-    SetStatus(QStringLiteral("已复制到剪贴板!"));
-}
-
-void Form1::Command4_Click()
-{
-    services_.Inform(this, kHintTitle, QStringLiteral("建议上传300px*300px的JPG图片"));
-    const QString file = services_.ChooseFile(this, QStringLiteral("选择LOGO"), QStringLiteral("JPG图片 (*.jpg)"));
-    if (file.isEmpty()) return;
-    const QImage logo(file);
-    if (!logo.isNull()) image3_ = logo;
-    if (image1_.isNull()) {
-        SetStatus(QStringLiteral("LOGO已设置，请生成二维码"));
-        return;
-    }
-    PaintLogo(canvas_, image3_);
-    ShowCanvas();
-}
-
-void Form1::qk_Click()
-{
-    if (image1_.isNull()) {
-        SetStatus(QStringLiteral("没有二维条码,无需清除"));
-        return;
-    }
-    canvas_ = BlankCanvas();
-    ShowCanvas();
-    image1_ = QImage();
-    image3_ = QImage();
-    Label2->show();
-    SetStatus(QStringLiteral("二维码已清除"));
-    Text1->clear();
-}
-
 void Form1::sm_Click()
 {
     services_.Inform(
@@ -361,9 +291,16 @@ void Form1::sm_Click()
         QStringLiteral("请选择对应的分类，并填写信息即可生成\r\n\r\nLOGO嵌入建议选择300px*300px的JPG图片"));
 }
 
-void Form1::xy_Click() { services_.OpenUrl(StudioWebsite()); }
+void Form1::xy_Click() { OpenWebsite(StudioWebsite()); }
 
-void Form1::oskelt_Click() { services_.OpenUrl(CompanyWebsite()); }
+void Form1::oskelt_Click() { OpenWebsite(CompanyWebsite()); }
+
+void Form1::OpenWebsite(const QUrl& url)
+{
+    services_.OpenUrl(this, url, [this, url](bool opened) {
+        if (!opened) SetStatus(kNoBrowser + url.toString());
+    });
+}
 
 void Form1::qq_Click() { close(); }
 
@@ -388,13 +325,15 @@ void Form1::EndProgram()
 
 void Form1::Timer2_Timer()
 {
-    // While a look-up waits the check is not nested inside it: the next tick tries again.
+    // While a look-up waits the check does not start: the next tick tries again.
     if (requests_->Waiting()) return;
-    // The check runs once; stopping first keeps the wait for the reply from starting it again.
+    // The check runs once.
     Timer2->stop();
-    const auto answer = requests_->Run<UpdateAnswer>(CheckForUpdate);
-    if (!answer) return; // the program is ending
-    const UpdateAnswer& d = *answer;
+    requests_->Start<UpdateAnswer>(CheckForUpdate, [this](const UpdateAnswer& answer) { ApplyUpdate(answer); });
+}
+
+void Form1::ApplyUpdate(const UpdateAnswer& d)
+{
     switch (d.kind) {
     case UpdateAnswer::Failed:
         // The status no longer claims that a check is running.
@@ -405,8 +344,11 @@ void Form1::Timer2_Timer()
     case UpdateAnswer::Offer:
         if (services_.AskYesNo(this, kHintTitle,
                                QStringLiteral("发现最新版本") + d.version + QStringLiteral("，是否现在更新?"))) {
-            services_.OpenUrl(d.page);
-            EndProgram();
+            // The program ends once the browser has the page, or the user has its address.
+            services_.OpenUrl(this, d.page, [this, page = d.page](bool opened) {
+                if (!opened) services_.Inform(this, kHintTitle, kNoBrowser + page.toString());
+                EndProgram();
+            });
             return;
         }
         if (d.mandatory) {

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "Payloads.h"
@@ -18,10 +19,13 @@ class QStatusBar;
 class QTabBar;
 class QTimer;
 class QAction;
+class QUrl;
 class PayloadEncoder;
 class RequestWait;
 class FormServices;
 struct FormField;
+struct LookupResult;
+struct UpdateAnswer;
 
 // The program's one window: nine kinds of content on a tab strip, the preview,
 // the four command buttons, the status bar, the menu.
@@ -108,6 +112,12 @@ private:
     void ShowCanvas();
     FormInput ReadInput() const;
     void GenerateWeChat();
+    void ApplyLookup(const LookupResult& found);
+    // A newer action drops the look-up that waits: its reply, box or failure never shows.
+    void SupersedeLookup();
+    void EndLookupWait();
+    void ApplyUpdate(const UpdateAnswer& answer);
+    void OpenWebsite(const QUrl& url);
     void EndProgram();
 
     FormServices& services_;
@@ -119,6 +129,8 @@ private:
     QTimer* clock_ = nullptr;
     QString savedPath_;
     std::unique_ptr<RequestWait> requests_; // the one network wait
+    std::optional<QString> lookup_;         // the account being looked up
+    QString statusBeforeLookup_;
     bool keepSelectionOnPress_ = false;
     bool ending_ = false;
 };

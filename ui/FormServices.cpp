@@ -1,15 +1,17 @@
 #include "FormServices.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "Browser.h"
+
 void DesktopServices::Inform(QWidget* parent, const QString& title, const QString& text)
 {
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse); // an address shown here can be copied
     box.exec();
 }
 
@@ -26,7 +28,10 @@ QString DesktopServices::ChooseFile(QWidget* parent, const QString& title, const
 
 QDateTime DesktopServices::Now() { return QDateTime::currentDateTime(); }
 
-void DesktopServices::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void DesktopServices::OpenUrl(QWidget* parent, const QUrl& url, std::function<void(bool opened)> done)
+{
+    OpenInBrowser(parent, url, std::move(done));
+}
 
 void DesktopServices::Quit() { QCoreApplication::exit(0); }
 

@@ -2,6 +2,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QUrl>
+#include <functional>
 
 class QWidget;
 
@@ -17,7 +18,8 @@ public:
     // File-open dialog; empty when cancelled.
     virtual QString ChooseFile(QWidget* parent, const QString& title, const QString& filter) = 0;
     virtual QDateTime Now() = 0;
-    virtual void OpenUrl(const QUrl& url) = 0;
+    // Opens url in the browser; done(false) later when that failed.
+    virtual void OpenUrl(QWidget* parent, const QUrl& url, std::function<void(bool opened)> done) = 0;
     // Ends the program at once, with no exit question.
     virtual void Quit() = 0;
     // The program's own directory (where pictures are saved and the skin is read).
@@ -35,7 +37,7 @@ public:
     bool AskYesNo(QWidget* parent, const QString& title, const QString& text) override;
     QString ChooseFile(QWidget* parent, const QString& title, const QString& filter) override;
     QDateTime Now() override;
-    void OpenUrl(const QUrl& url) override;
+    void OpenUrl(QWidget* parent, const QUrl& url, std::function<void(bool opened)> done) override;
     void Quit() override;
     QString ProgramDir() override;
 };

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Cp936.h"
-#include "Mymd5.h"
+#include "Md5.h"
 #include "TestSupport.h"
 
 namespace {
@@ -56,17 +56,19 @@ TEST(Md5, PaddingBoundariesAgreeWithMd5sum)
 
 TEST(Cp936, UnitsAndStrictDecoding)
 {
-    const cp936::AnsiChar ni = cp936::EncodeUnit(u'你');
-    EXPECT_EQ(ni.length, 2);
-    EXPECT_EQ(ni.bytes[0], 0xC4);
-    EXPECT_EQ(ni.bytes[1], 0xE3);
-    EXPECT_EQ(cp936::EncodeUnit(u'A').length, 1);
-    EXPECT_EQ(cp936::EncodeUnit(u'\u2603').length, 0);
-    EXPECT_EQ(cp936::EncodeUnit(u'\xD83D').length, 0);
+    const auto ni = cp936::EncodeUnit(u'你');
+    ASSERT_TRUE(ni);
+    EXPECT_EQ(ni->length, 2);
+    EXPECT_EQ(ni->bytes[0], 0xC4);
+    EXPECT_EQ(ni->bytes[1], 0xE3);
+    EXPECT_EQ(cp936::EncodeUnit(u'A').value_or(cp936::AnsiChar{}).length, 1);
+    EXPECT_FALSE(cp936::EncodeUnit(u'\u2603'));
+    EXPECT_FALSE(cp936::EncodeUnit(u'\xD83D'));
     EXPECT_EQ(cp936::Decode("\xD6\xD0\xCE\xC4"
-                            "abc"),
-              std::u16string(u"中文abc"));
-    EXPECT_EQ(cp936::Decode(""), std::u16string());
+                            "abc")
+                  .value_or(u"?"),
+              u"中文abc");
+    EXPECT_EQ(cp936::Decode("").value_or(u"?"), u"");
     EXPECT_FALSE(cp936::Decode("\xD6")); // a lead byte without its trail byte
     EXPECT_EQ(cp936::ToUtf8(u"中a\U0001F600"), "中a\U0001F600");
     EXPECT_EQ(cp936::FromUtf8("中a\U0001F600"), u"中a\U0001F600");

@@ -76,7 +76,8 @@ TEST(TextHelpers, HexValueAgreesWithFromChars)
         int expected = -1;
         const auto [end, error] = std::from_chars(digit.data(), digit.data() + 1, expected, 16);
         if (error != std::errc() || end != digit.data() + 1) expected = -1;
-        EXPECT_EQ(textutil::HexValue(digit[0]), expected) << c;
+        const auto value = textutil::HexValue(digit[0]);
+        EXPECT_EQ(value ? int{*value} : -1, expected) << c;
     }
 }
 

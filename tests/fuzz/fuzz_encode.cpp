@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!symbol) return 0;
     const int32_t n = symbol->size;
     if (n != 4 * symbol->version + 17 || symbol->stride != n + 3) std::abort();
+    if (symbol->family != SymbolFamily::QR || symbol->width != n || symbol->height != n) std::abort();
     if (version >= 1 && version <= 40 && symbol->version != version) std::abort();
     if (symbol->mask < 0 || symbol->mask > 7) std::abort();
     if (static_cast<int32_t>(symbol->codewords.size()) != clsQRCode::TotalCodewords(symbol->version)) std::abort();

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const JsonReply reply = ReadJsonReply(text);
     const auto result = reply.Member(QStringLiteral("result"));
     if (result && !reply.IsObject()) std::abort();
-    reply.Member(QStringLiteral("info"), QStringLiteral("version"));
+    const auto version = reply.Member(QStringLiteral("info"), QStringLiteral("version"));
+    if (version && !reply.IsObject()) std::abort();
     const UpdateDecision d = DecideUpdate(reply);
     if (d.kind != UpdateDecision::Failed && (!result || *result == u"0")) std::abort();
     return 0;

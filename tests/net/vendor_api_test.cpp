@@ -10,7 +10,7 @@
 
 #include "FormEncoding.h"
 #include "JsonReply.h"
-#include "Mymd5.h"
+#include "Md5.h"
 #include "TestServers.h"
 #include "VendorApi.h"
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "Segmenter.h"
 #include "clsQRCode.h"
 
 namespace {
@@ -157,6 +158,49 @@ TEST(BitStream, MeasuredAndWrittenLengthsAgree)
             int bits = 0;
             Stream(q, s, version, bits);
         }
+    }
+}
+
+// Rules of other versions and families: one mode or two, shorter or no mode
+// indicators, longer terminators (here Micro QR M1 and M2 as ISO/IEC 18004 lists them).
+TEST(BitStream, OtherRulesShapeTheSameSegmentation)
+{
+    SegmentRules m1; // numeric only, no mode indicator, count 3 bits, terminator 3 bits
+    m1.modeBits = 0;
+    m1.countBits = {0, 3, 0, 0};
+    m1.terminatorBits = 3;
+    SegmentRules m2; // numeric 0 / alphanumeric 1, counts 4 and 3, terminator 5 bits
+    m2.modeBits = 1;
+    m2.modeIndicator = {0, 0, 1, 0};
+    m2.countBits = {0, 4, 3, 0};
+    m2.terminatorBits = 5;
+    struct Case {
+        const SegmentRules* rules;
+        std::string data;
+        std::vector<uint8_t> expected; // empty: the rules cannot carry the data
+    };
+    const Case cases[] = {
+        {&m1, "12345", {0xA3, 0xDA, 0xD0}},             // 101 0001111011 0101101, terminator 000
+        {&m2, "AC-42", {0xD3, 0x9D, 0xCE, 0x42, 0x00}}, // one alphanumeric segment beats AC- then 42
+        {&m1, "12A", {}},
+        {&m2, "ac", {}},
+    };
+    Segmenter segmenter;
+    for (const Case& c : cases) {
+        const auto* data = reinterpret_cast<const uint8_t*>(c.data.data());
+        const int count = static_cast<int>(c.data.size());
+        std::vector<uint8_t> modes;
+        const auto bits = segmenter.Plan(data, count, *c.rules, &modes, segmenter.TakeCensus(data, count));
+        if (c.expected.empty()) {
+            EXPECT_FALSE(bits) << c.data;
+            continue;
+        }
+        ASSERT_TRUE(bits) << c.data;
+        std::vector<uint8_t> out(16, 0xFF);
+        const int end = Segmenter::Write(out.data(), data, count, *c.rules, modes);
+        EXPECT_EQ(end, *bits + c.rules->terminatorBits) << c.data;
+        out.resize((static_cast<size_t>(end) + 7) / 8);
+        EXPECT_EQ(out, c.expected) << c.data;
     }
 }
 

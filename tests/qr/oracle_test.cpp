@@ -15,39 +15,16 @@
 #include <vector>
 
 #include "Readers.h"
+#include "SymbolPicture.h"
+#include "TestSupport.h"
 #include "clsQRCode.h"
-#include "mdlFakeBarCode.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using testsupport::Hex;
 using testsupport::Shell;
+using testsupport::TempDir;
 constexpr int kScale = 4;
-
-std::string Hex(const std::string& bytes)
-{
-    std::string out;
-    char b[4];
-    for (unsigned char c : bytes) {
-        std::snprintf(b, sizeof b, "%02X", c);
-        out += (out.empty() ? "" : " ") + std::string(b);
-    }
-    return out;
-}
-
-class TempDir {
-public:
-    TempDir()
-    {
-        char tmpl[] = "/tmp/vorlane-oracle-XXXXXX";
-        path_ = mkdtemp(tmpl);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 std::optional<QRSymbol> Encode(clsQRCode& q, const std::string& s, int version, int level, int mask)
 {

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "QRLayout.h"
+#include "TestSupport.h"
 #include "clsQRCode.h"
 
 namespace {
@@ -16,15 +19,10 @@ std::optional<QRSymbol> Encode(clsQRCode& q, const std::string& s, int version =
     return q.EncodeSymbol(reinterpret_cast<const uint8_t*>(s.data()), static_cast<int>(s.size()), version, level, mask);
 }
 
+// The first count codewords as hex pairs.
 std::string Hex(const std::vector<uint8_t>& bytes, size_t count)
 {
-    std::string out;
-    char buf[4];
-    for (size_t i = 0; i < count && i < bytes.size(); ++i) {
-        std::snprintf(buf, sizeof buf, "%02X", bytes[i]);
-        out += (i ? " " : "") + std::string(buf);
-    }
-    return out;
+    return testsupport::Hex({reinterpret_cast<const char*>(bytes.data()), std::min(count, bytes.size())});
 }
 
 std::vector<std::string> Rows(const QRSymbol& s)
@@ -103,7 +101,7 @@ TEST(Symbol, VersionChoiceAndCapacityLimits)
     // Level out of range means M; mask out of range means 0.
     for (int level : {0, 5, -1}) {
         const auto s = Encode(q, "abc", 0, level);
-        EXPECT_EQ(s->level, EcM);
+        EXPECT_EQ(s->level, EcLevel::M);
         EXPECT_EQ(Rows(*s), Rows(*Encode(q, "abc", 0, EcM)));
     }
     for (int mask : {8, -1, -100, 123456}) EXPECT_EQ(Rows(*Encode(q, "abc", 0, EcQ, mask)), Rows(*Encode(q, "abc")));
@@ -376,6 +374,41 @@ TEST(Symbol, PenaltyScoreAgreesWithTheModuleByModuleReading)
         ASSERT_TRUE(s);
         ASSERT_EQ(clsQRCode::PenaltyScore(*s), ReferencePenalty(*s)) << "input " << i << " version " << s->version;
     }
+}
+
+TEST(Symbol, TypedEntryTellsWhyThereIsNoSymbol)
+{
+    clsQRCode q;
+    const std::string digits(18, '1'), tooLong(clsQRCode::kMaxInputBytes + 1, '7');
+    auto bytes = [](const std::string& s) { return std::span(reinterpret_cast<const uint8_t*>(s.data()), s.size()); };
+    struct Case {
+        const std::string* data;
+        EncodeOptions options;
+        EncodeError error;
+    };
+    const Case cases[] = {
+        {&digits, {41, EcLevel::L, MaskChoice::Pattern0}, EncodeError::NoSuchVersion},
+        {&digits, {0, EcLevel::L, MaskChoice::Pattern0}, EncodeError::NoSuchVersion}, // 0 is no version here
+        {&tooLong, {std::nullopt, EcLevel::L, MaskChoice::Automatic}, EncodeError::InputTooLong},
+        {&digits, {1, EcLevel::H, MaskChoice::Pattern0}, EncodeError::DoesNotFit}, // 74 data bits, room for 72
+    };
+    for (const Case& c : cases) {
+        const auto symbol = q.Encode(bytes(*c.data), c.options);
+        ASSERT_FALSE(symbol);
+        EXPECT_EQ(symbol.error(), c.error);
+    }
+    // What it makes carries the level and mask asked for, as the int32_t entry makes it.
+    const auto typed = q.Encode(bytes(digits), {std::nullopt, EcLevel::H, MaskChoice::Pattern5});
+    ASSERT_TRUE(typed);
+    EXPECT_EQ(typed->level, EcLevel::H);
+    EXPECT_EQ(typed->mask, 5);
+    EXPECT_EQ(typed->width, typed->size);
+    EXPECT_EQ(typed->height, typed->size);
+    EXPECT_EQ(typed->modules, Encode(q, digits, 0, EcH, 5)->modules);
+    const auto automatic = q.Encode(bytes(digits), {std::nullopt, EcLevel::H, MaskChoice::Automatic});
+    q.SetAutoMask(true);
+    ASSERT_TRUE(automatic);
+    EXPECT_EQ(automatic->modules, Encode(q, digits, 0, EcH, 0)->modules);
 }
 
 } // namespace

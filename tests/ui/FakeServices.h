@@ -34,7 +34,11 @@ struct FakeServices : FormServices {
         return fileToChoose;
     }
     QDateTime Now() override { return now; }
-    void OpenUrl(const QUrl& url) override { opened.push_back(url); }
+    void OpenUrl(QWidget*, const QUrl& url, std::function<void(bool)> done) override
+    {
+        opened.push_back(url);
+        done(true);
+    }
     void Quit() override { ++quits; }
     QString ProgramDir() override { return programDir; }
 };

@@ -2,8 +2,12 @@
 // Real input for the window tests: message boxes answered with key presses,
 // menu items chosen with the mouse, and a loopback server that answers late.
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -59,6 +63,33 @@ private:
     std::vector<SeenBox> seen_;
 };
 
+// Answers the next file dialog by typing path into its name box and pressing Enter.
+class FileDialogAnswerer : public QObject {
+public:
+    explicit FileDialogAnswerer(QString path) : path_(std::move(path))
+    {
+        connect(&poll_, &QTimer::timeout, this, [this] {
+            QPointer<QFileDialog> dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible()) return;
+            poll_.stop();
+            // The dialog fills its boxes once shown; typing waits for that.
+            QTimer::singleShot(300, this, [this, dialog] {
+                auto* name = dialog ? dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+                if (!name) return;
+                QTest::keyClicks(name, path_);
+                // The completer's list would take the Enter.
+                if (QCompleter* completer = name->completer()) completer->popup()->hide();
+                QTest::keyClick(name, Qt::Key_Enter);
+            });
+        });
+        poll_.start(20);
+    }
+
+private:
+    QString path_;
+    QTimer poll_;
+};
+
 // Clicks a top-level entry of the menu bar, then, for a drop-down, one of its items.
 inline void ChooseFromMenu(QMenuBar* bar, QAction* entry, QAction* item = nullptr)
 {
@@ -70,10 +101,10 @@ inline void ChooseFromMenu(QMenuBar* bar, QAction* entry, QAction* item = nullpt
 }
 
 // Answers each request after a delay (never when negative) with a JSON body
-// chosen by the request's path; records how many requests waited at once.
+// chosen by the request's path and form; records how many requests waited at once.
 class LateServer : public QObject {
 public:
-    LateServer(int delayMs, std::function<QByteArray(const QByteArray& path)> body)
+    LateServer(int delayMs, std::function<QByteArray(const QByteArray& path, const QByteArray& request)> body)
         : delayMs_(delayMs), body_(std::move(body))
     {
         server_.listen(QHostAddress::LocalHost, 0);
@@ -90,15 +121,17 @@ public:
 private:
     void Read(QTcpSocket* s)
     {
-        const QByteArray head = s->readAll();
-        if (s->property("seen").toBool()) return; // the rest of a request already counted
+        // The whole request so far; the form may come after the head.
+        const QByteArray request = s->property("request").toByteArray() + s->readAll();
+        s->setProperty("request", request);
+        if (s->property("seen").toBool()) return; // a request already counted
         s->setProperty("seen", true);
-        const QByteArray path = head.mid(head.indexOf(' ') + 1).split(' ').value(0);
+        const QByteArray path = request.mid(request.indexOf(' ') + 1).split(' ').value(0);
         ++requests;
         mostWaiting = std::max(mostWaiting, ++waiting);
         if (delayMs_ < 0) return;
         QTimer::singleShot(delayMs_, s, [this, s, path] {
-            const QByteArray b = body_(path);
+            const QByteArray b = body_(path, s->property("request").toByteArray());
             s->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
                      QByteArray::number(b.size()) + "\r\nConnection: close\r\n\r\n" + b);
             s->flush();
@@ -107,7 +140,7 @@ private:
         });
     }
     int delayMs_;
-    std::function<QByteArray(const QByteArray&)> body_;
+    std::function<QByteArray(const QByteArray&, const QByteArray&)> body_;
     QTcpServer server_;
     std::vector<std::unique_ptr<QTcpSocket>> sockets_;
 };

@@ -1,17 +1,21 @@
 // Save, copy, logo and clear.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QtEndian>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -255,6 +259,124 @@ TEST_F(CommandsTest, ClearForgetsSymbolAndLogoAndEmptiesTheTextOnly)
     Generate("bare again");
     EXPECT_FALSE(MiddleIs(form->PreviewImage(), Qt::red));
     EXPECT_FALSE(form->Label2->isVisible());
+}
+
+// A picture in four coloured quarters: red, blue / green, yellow.
+QImage Quarters(int side, QImage::Format format)
+{
+    QImage picture(side, side, format);
+    const int h = side / 2;
+    QPainter p(&picture);
+    p.fillRect(0, 0, h, h, Qt::red);
+    p.fillRect(h, 0, side - h, h, Qt::blue);
+    p.fillRect(0, h, h, side - h, Qt::green);
+    p.fillRect(h, h, side - h, side - h, Qt::yellow);
+    return picture;
+}
+
+QByteArray BigEndian(quint32 v)
+{
+    QByteArray b(4, '\0');
+    qToBigEndian(v, b.data());
+    return b;
+}
+
+// A JPEG's bytes with an EXIF orientation tag; 6 says: turn 90 degrees clockwise to view.
+QByteArray WithExifOrientation(const QByteArray& jpeg, char orientation)
+{
+    QByteArray exif("Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 25);
+    exif.append(orientation).append(6, '\0'); // the value's padding, then no further directory
+    const int length = static_cast<int>(exif.size()) + 2;
+    return jpeg.left(2) + "\xFF\xE1" + char(length >> 8) + char(length & 0xFF) + exif + jpeg.mid(2);
+}
+
+// The start of a 20000 x 20000 PNG (400 megapixels): its header, without pixels.
+QByteArray HugePngHeader()
+{
+    auto chunk = [](const char* type, const QByteArray& data) {
+        const QByteArray body = type + data;
+        quint32 crc = 0xFFFFFFFF;
+        for (char ch : body) {
+            crc ^= static_cast<quint8>(ch);
+            for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+        return BigEndian(static_cast<quint32>(data.size())) + body + BigEndian(~crc);
+    };
+    const QByteArray ihdr = BigEndian(20000) + BigEndian(20000) + QByteArray("\x08\x02\0\0\0", 5);
+    return QByteArray("\x89PNG\r\n\x1A\n") + chunk("IHDR", ihdr) + chunk("IDAT", {}) + chunk("IEND", {});
+}
+
+// The logos: 8000 x 8000 JPEG (turned by EXIF) and PNG, 1 x 1, not a picture, too large.
+void WriteLogoFiles(const QString& dir)
+{
+    {
+        const QImage big = Quarters(8000, QImage::Format_RGB888);
+        QBuffer jpeg;
+        jpeg.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(big.save(&jpeg, "JPG", 80));
+        QFile turned(QDir(dir).filePath("big.jpg"));
+        ASSERT_TRUE(turned.open(QIODevice::WriteOnly));
+        turned.write(WithExifOrientation(jpeg.data(), 6));
+        turned.close();
+        QImageWriter png(QDir(dir).filePath("big.png"), "png");
+        png.setCompression(1);
+        ASSERT_TRUE(png.write(big));
+    }
+    QImage dot(1, 1, QImage::Format_RGB32);
+    dot.fill(Qt::magenta);
+    ASSERT_TRUE(dot.save(QDir(dir).filePath("dot.png")));
+    QFile text(QDir(dir).filePath("text.jpg"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("not a picture") > 0);
+    text.close();
+    QFile huge(QDir(dir).filePath("huge.png"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.write(HugePngHeader()) > 0);
+    huge.close();
+}
+
+TEST_F(CommandsTest, LogosOfEverySizeAreDrawnAsSmallOnes)
+{
+    // The middles of the logo's four quarters in the preview (its middle fifth).
+    const QPointF origin(249 / 2.5, 257 / 2.5);
+    const QSizeF size(249 * 0.2, 257 * 0.2);
+    auto quarter = [&](double fx, double fy) {
+        return form->PreviewImage().pixelColor((origin + QPointF(size.width() * fx, size.height() * fy)).toPoint());
+    };
+    auto quarters = [&] {
+        return std::vector{quarter(.25, .25), quarter(.75, .25), quarter(.25, .75), quarter(.75, .75)};
+    };
+    auto near = [](const std::vector<QColor>& got, const std::vector<QColor>& want) {
+        for (size_t i = 0; i < want.size(); ++i)
+            if (std::abs(got[i].red() - want[i].red()) + std::abs(got[i].green() - want[i].green()) +
+                    std::abs(got[i].blue() - want[i].blue()) >
+                90)
+                return false;
+        return true;
+    };
+    ASSERT_NO_FATAL_FAILURE(WriteLogoFiles(programDir.path()));
+
+    const QColor r = Qt::red, b = Qt::blue, g = Qt::green, y = Qt::yellow, m = Qt::magenta;
+    struct Case {
+        const char* file;
+        std::vector<QColor> quarters; // top left, top right, bottom left, bottom right
+        QString status;
+    } cases[] = {
+        {"big.jpg", {g, r, y, b}, "二维码生成完毕!"}, // turned as its EXIF tag says
+        {"big.png", {r, b, g, y}, "二维码生成完毕!"},
+        {"dot.png", {m, m, m, m}, "二维码生成完毕!"},
+        {"text.jpg", {m, m, m, m}, "二维码生成完毕!"}, // not a picture: the logo stays, silently
+        {"huge.png", {m, m, m, m}, "LOGO图片过大,请选择1亿像素以内的图片"},
+    };
+    Generate("logo sizes");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        services.fileToChoose = programDir.filePath(c.file);
+        QTest::mouseClick(form->Command4, Qt::LeftButton);
+        EXPECT_TRUE(near(quarters(), c.quarters));
+        EXPECT_EQ(form->StatusText(), c.status);
+        // What is kept is no larger than the export draws it.
+        EXPECT_LE(form->Image3().width(), 134);
+        EXPECT_LE(form->Image3().height(), 134);
+    }
 }
 
 } // namespace

@@ -234,7 +234,7 @@ void TypeAccount(Form1& form)
 
 TEST(NetworkWaits, TheUpdateCheckAndALookUpNeverNest)
 {
-    LateServer server(1200, [](const QByteArray& path) { return Reply(path, false); });
+    LateServer server(1200, [](const QByteArray& path, const QByteArray&) { return Reply(path, false); });
     qputenv("VORLANE_API_URL", server.Url().toUtf8());
     qputenv("VORLANE_HTTP_TIMEOUT_MS", "5000");
     DesktopServices services;
@@ -285,7 +285,7 @@ TEST(NetworkWaits, YesToTheExitQuestionAbandonsTheWait)
                  {"look-up, silent server", true, -1},
                  {"look-up, answer after the Yes", true, 700}};
     for (const Case& c : cases) {
-        LateServer server(c.answerAfterMs, [](const QByteArray& path) { return Reply(path, true); });
+        LateServer server(c.answerAfterMs, [](const QByteArray& path, const QByteArray&) { return Reply(path, true); });
         qputenv("VORLANE_API_URL", server.Url().toUtf8());
         qputenv("VORLANE_HTTP_TIMEOUT_MS", "3000");
         DesktopServices services;
@@ -321,7 +321,7 @@ TEST(NetworkWaits, YesToTheExitQuestionAbandonsTheWait)
         EXPECT_LT(returnedAt - answers.Seen()[0].at, 1000) << c.what;
         EXPECT_FALSE(form.isVisible()) << c.what;
         EXPECT_FALSE(form.Command1->isEnabled()) << c.what;
-        EXPECT_EQ(form.StatusText(), "正在检测版本更新") << c.what;
+        EXPECT_EQ(form.StatusText(), c.lookUp ? "正在获取公众号信息" : "正在检测版本更新") << c.what;
     }
 }
 

@@ -54,9 +54,9 @@ std::optional<Colour> ParseColour(std::string_view hex)
     if (hex.size() != 6 && hex.size() != 8) return std::nullopt;
     uint8_t v[4] = {0, 0, 0, 255};
     for (size_t i = 0; i < hex.size(); ++i) {
-        const int d = textutil::HexValue(hex[i]);
-        if (d < 0) return std::nullopt;
-        v[i / 2] = static_cast<uint8_t>(i % 2 ? v[i / 2] * 16 + d : d);
+        const auto d = textutil::HexValue(hex[i]);
+        if (!d) return std::nullopt;
+        v[i / 2] = static_cast<uint8_t>(i % 2 ? v[i / 2] * 16 + *d : *d);
     }
     return Colour{v[0], v[1], v[2], v[3]};
 }

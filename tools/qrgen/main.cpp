@@ -38,11 +38,11 @@ std::optional<std::string> ParseHex(const std::string& hex)
     int high = -1;
     for (char c : hex) {
         if (c == ' ' || c == ':' || c == '\n' || c == '\t') continue;
-        const int v = textutil::HexValue(c);
-        if (v < 0) return std::nullopt;
-        if (high < 0) high = v;
+        const auto v = textutil::HexValue(c);
+        if (!v) return std::nullopt;
+        if (high < 0) high = *v;
         else {
-            out.push_back(static_cast<char>(high * 16 + v));
+            out.push_back(static_cast<char>(high * 16 + *v));
             high = -1;
         }
     }

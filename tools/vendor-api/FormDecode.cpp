@@ -13,10 +13,10 @@ std::optional<std::string> Unescape(std::string_view s)
         if (c == '+') out += ' ';
         else if (c == '%') {
             if (i + 2 >= s.size()) return std::nullopt;
-            const int hi = textutil::HexValue(s[i + 1]);
-            const int lo = textutil::HexValue(s[i + 2]);
-            if (hi < 0 || lo < 0) return std::nullopt;
-            out += static_cast<char>(hi * 16 + lo);
+            const auto hi = textutil::HexValue(s[i + 1]);
+            const auto lo = textutil::HexValue(s[i + 2]);
+            if (!hi || !lo) return std::nullopt;
+            out += static_cast<char>(*hi * 16 + *lo);
             i += 2;
         } else {
             out += c;

@@ -36,7 +36,9 @@ std::optional<std::u16string> Field(const std::map<std::string, std::string>& fo
 {
     const auto it = form.find(name);
     if (it == form.end()) return std::nullopt;
-    return cp936::Decode(it->second);
+    auto text = cp936::Decode(it->second);
+    if (!text) return std::nullopt;
+    return *std::move(text);
 }
 
 class Fd {

@@ -1,4 +1,5 @@
 #pragma once
+// Module matrices into pictures, the encoder's one step that needs Qt.
 #include <QImage>
 #include <cstdint>
 
@@ -10,5 +11,6 @@ struct QRSymbol;
 QImage MatrixToPicture(const uint8_t* pixels, int32_t width, int32_t height, int32_t left, int32_t top, int32_t right,
                        int32_t bottom);
 
-// The symbol with its 4-module quiet zone, one pixel per module: (n + 8) square.
+// The symbol with its quiet zone (QR 4 modules, Micro QR and rMQR 2), one pixel
+// per module: QR (n + 8) square.
 QImage SymbolToPicture(const QRSymbol& symbol);

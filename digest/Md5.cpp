@@ -1,4 +1,4 @@
-#include "Mymd5.h"
+#include "Md5.h"
 
 #include <array>
 #include <cstdint>
@@ -66,10 +66,10 @@ std::string ToAnsiBytes(std::u16string_view text)
     std::string out;
     out.reserve(text.size() * 2);
     for (char16_t unit : text) {
-        const cp936::AnsiChar c = cp936::EncodeUnit(unit);
-        if (c.length == 2) {
-            out += static_cast<char>(c.bytes[0]);
-            out += static_cast<char>(c.bytes[1]);
+        const auto c = cp936::EncodeUnit(unit);
+        if (c && c->length == 2) {
+            out += static_cast<char>(c->bytes[0]);
+            out += static_cast<char>(c->bytes[1]);
         } else {
             out += static_cast<char>(unit & 0xFF);
         }

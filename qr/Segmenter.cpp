@@ -3,31 +3,39 @@
 #include <cstring>
 
 #include "QRBitWriter.h"
-#include "clsQRCode.h"
+#include "Segmenter.h"
 
 namespace {
 
-constexpr int32_t kImpossible = 0x70000000;
 constexpr int kModes = 4;
+constexpr int32_t kImpossible = 0x70000000; // the cost of a mode a byte cannot take
 constexpr int kByte = 0, kNumeric = 1, kAlnum = 2, kKanji = 3;
 
-struct Group {
-    int32_t k;
+// QR's count widths grow by version group: 1-9, 10-26, 27-40.
+constexpr SegmentRules QrRules(int32_t k)
+{
+    SegmentRules r;
+    r.modeBits = 4;
+    r.modeIndicator = {0x4, 0x1, 0x2, 0x8};
+    r.countBits = {static_cast<uint8_t>((k & 4) ? 16 : 8), static_cast<uint8_t>(k + 8), static_cast<uint8_t>(k + 7),
+                   static_cast<uint8_t>(k + 6)};
+    r.terminatorBits = 4;
+    return r;
+}
+constexpr SegmentRules kQrRules[3] = {QrRules(2), QrRules(4), QrRules(6)};
+
+// The count widths and the longest segment each allows; limit 0 where a mode is not allowed.
+struct Limits {
     int32_t width[kModes];
     int32_t limit[kModes];
+    explicit Limits(const SegmentRules& r)
+    {
+        for (int m = 0; m < kModes; ++m) {
+            width[m] = r.countBits[static_cast<size_t>(m)];
+            limit[m] = width[m] > 0 ? (1 << width[m]) - 1 : 0;
+        }
+    }
 };
-
-Group GroupFor(int32_t version)
-{
-    Group g{};
-    g.k = version < 10 ? 2 : (version < 27 ? 4 : 6);
-    g.width[kByte] = (g.k & 4) ? 16 : 8;
-    g.width[kNumeric] = g.k + 8;
-    g.width[kAlnum] = g.k + 7;
-    g.width[kKanji] = g.k + 6;
-    for (int m = 0; m < kModes; ++m) g.limit[m] = (1 << g.width[m]) - 1;
-    return g;
-}
 
 // Class of each byte: 1 digit, 2 other alphanumeric, 0 anything else.
 struct ClassTable {
@@ -54,11 +62,16 @@ constexpr ClassTable kClasses;
 
 } // namespace
 
-int32_t clsQRCode::CharacterClass(uint8_t b) { return kClasses.cls[b]; }
+const SegmentRules& QrSegmentRules(int32_t version)
+{
+    return kQrRules[version >= 27 && version <= 40 ? 2 : version >= 10 && version <= 40 ? 1 : 0];
+}
 
-int32_t clsQRCode::AlphanumericValue(uint8_t b) { return kClasses.alnum[b]; }
+int32_t Segmenter::CharacterClass(uint8_t b) { return kClasses.cls[b]; }
 
-bool clsQRCode::IsKanjiPair(int32_t first, int32_t second)
+int32_t Segmenter::AlphanumericValue(uint8_t b) { return kClasses.alnum[b]; }
+
+bool Segmenter::IsKanjiPair(int32_t first, int32_t second)
 {
     // Shift JIS double-byte codes that QR Kanji mode can carry (up to 0xEBBF).
     if (second < 0x40 || second > 0xFC || second == 0x7F) return false;
@@ -66,7 +79,7 @@ bool clsQRCode::IsKanjiPair(int32_t first, int32_t second)
     return first == 0xEB && second <= 0xBF;
 }
 
-clsQRCode::Census clsQRCode::TakeCensus(const uint8_t* data, int32_t count) const
+Segmenter::Census Segmenter::TakeCensus(const uint8_t* data, int32_t count) const
 {
     Census census;
     // Two counters in registers: counting into the array would make every byte
@@ -85,10 +98,10 @@ clsQRCode::Census clsQRCode::TakeCensus(const uint8_t* data, int32_t count) cons
     return census;
 }
 
-int32_t clsQRCode::Plan(const uint8_t* data, int32_t count, int32_t version, std::vector<uint8_t>* modes,
-                        const Census& census) const
+std::optional<int32_t> Segmenter::Plan(const uint8_t* data, int32_t count, const SegmentRules& rules,
+                                       std::vector<uint8_t>* modes, const Census& census) const
 {
-    const Group g = GroupFor(version);
+    const Limits g(rules);
     if (count <= 0) {
         if (modes) modes->clear();
         return 0;
@@ -96,20 +109,21 @@ int32_t clsQRCode::Plan(const uint8_t* data, int32_t count, int32_t version, std
 
     // Inputs of a single class need no search: the search is known to end in one
     // mode (split only where the count field is full), so its cost is a formula.
-    const bool allBytes = byteMode_ || (census.classes[0] == count && !census.kanjiPair);
-    const bool allDigits = census.classes[1] == count;
+    const bool allBytes = (byteMode_ || (census.classes[0] == count && !census.kanjiPair)) && g.limit[kByte] > 0;
+    const bool allDigits = census.classes[1] == count && g.limit[kNumeric] > 0;
     if (allBytes) {
         if (modes) modes->assign(static_cast<size_t>(count), kByte);
         const int32_t segments = (count + g.limit[kByte] - 1) / g.limit[kByte];
-        return 8 * count + segments * (4 + g.width[kByte]);
+        return 8 * count + segments * (rules.modeBits + g.width[kByte]);
     }
     if (allDigits && count <= g.limit[kNumeric]) {
         if (modes) modes->assign(static_cast<size_t>(count), kNumeric);
         const int32_t lastGroup[3] = {0, 4, 7}; // bits of a last group of 0, 1 or 2 digits
-        return 4 + g.width[kNumeric] + 10 * (count / 3) + lastGroup[count % 3];
+        return rules.modeBits + g.width[kNumeric] + 10 * (count / 3) + lastGroup[count % 3];
     }
 
-    const int32_t total = PlanSearch(data, count, version);
+    const int32_t total = PlanSearch(data, count, rules);
+    if (total >= kImpossible) return std::nullopt;
     if (modes) {
         const PlanCell* last = plan_.data() + (count - 1) * kModes;
         int32_t bestMode = 0;
@@ -122,10 +136,22 @@ int32_t clsQRCode::Plan(const uint8_t* data, int32_t count, int32_t version, std
 
 // Fills plan_: for every byte and mode the cheapest stream up to that byte ending
 // in that mode, and the mode before it. Returns the cheapest total.
-int32_t clsQRCode::PlanSearch(const uint8_t* data, int32_t count, int32_t version) const
+int32_t Segmenter::PlanSearch(const uint8_t* data, int32_t count, const SegmentRules& rules) const
 {
-    const Group g = GroupFor(version);
-    const int32_t startCost[kModes] = {4 + g.width[kByte] + 8, g.k + 16, g.k + 17, g.k + 23};
+    // QR allows every mode in every version: its search is compiled without the checks.
+    const bool everyMode = std::all_of(rules.countBits.begin(), rules.countBits.end(), [](uint8_t b) { return b > 0; });
+    return everyMode ? PlanSearchWith<true>(data, count, rules) : PlanSearchWith<false>(data, count, rules);
+}
+
+template <bool kEveryMode>
+int32_t Segmenter::PlanSearchWith(const uint8_t* data, int32_t count, const SegmentRules& rules) const
+{
+    const Limits g(rules);
+    const bool allowed[kModes] = {kEveryMode || g.limit[kByte] > 0, kEveryMode || g.limit[kNumeric] > 0,
+                                  kEveryMode || g.limit[kAlnum] > 0, kEveryMode || g.limit[kKanji] > 0};
+    // A segment's header and its first character.
+    const int32_t startCost[kModes] = {rules.modeBits + g.width[kByte] + 8, rules.modeBits + g.width[kNumeric] + 4,
+                                       rules.modeBits + g.width[kAlnum] + 6, rules.modeBits + g.width[kKanji] + 13};
     plan_.resize(static_cast<size_t>(count) * kModes);
     PlanCell* plan = plan_.data();
 
@@ -141,7 +167,8 @@ int32_t clsQRCode::PlanSearch(const uint8_t* data, int32_t count, int32_t versio
     for (int32_t i = 0; i < count; ++i) {
         const int32_t cls = kClasses.cls[data[i]];
         const bool kanji = kanjiMode_ && i >= 1 && IsKanjiPair(data[i - 1], data[i]);
-        const bool possible[kModes] = {true, cls == 1, cls >= 1, kanji};
+        const bool possible[kModes] = {allowed[kByte], cls == 1 && allowed[kNumeric], cls >= 1 && allowed[kAlnum],
+                                       kanji && allowed[kKanji]};
         for (int m = 0; m < kModes; ++m) {
             PlanCell& cell = plan[i * kModes + m];
             const int32_t from = (m == kKanji) ? i - 2 : i - 1;
@@ -153,14 +180,14 @@ int32_t clsQRCode::PlanSearch(const uint8_t* data, int32_t count, int32_t versio
                 cell = {-1, startCost[m], 1};
                 continue;
             }
-            cell = {-1, 0, 0};
+            cell = {-1, kImpossible, 0};
             const PlanCell* prev = plan + from * kModes;
             for (int j = 0; j < kModes; ++j) {
                 const PlanCell& p = prev[j];
                 if (p.cost == kImpossible) continue;
                 const bool continues = j == m && p.run < g.limit[m];
                 const int32_t cost = p.cost + (continues ? extend(m, p.run) : startCost[m]);
-                if (cell.previous < 0 || cost < cell.cost) cell = {j, cost, continues ? p.run + 1 : 1};
+                if (cost < cell.cost) cell = {j, cost, continues ? p.run + 1 : 1};
             }
         }
     }
@@ -171,7 +198,7 @@ int32_t clsQRCode::PlanSearch(const uint8_t* data, int32_t count, int32_t versio
 }
 
 // Walks plan_ back from the last byte in lastMode and writes every byte's mode.
-void clsQRCode::TraceModes(int32_t count, int32_t lastMode, std::vector<uint8_t>& modes) const
+void Segmenter::TraceModes(int32_t count, int32_t lastMode, std::vector<uint8_t>& modes) const
 {
     modes.assign(static_cast<size_t>(count), 0);
     int32_t m = lastMode;
@@ -188,40 +215,12 @@ void clsQRCode::TraceModes(int32_t count, int32_t lastMode, std::vector<uint8_t>
     }
 }
 
-std::vector<SegmentMode> clsQRCode::PlanSegments(std::span<const uint8_t> data, int32_t version) const
-{
-    std::vector<SegmentMode> result;
-    if (data.empty() || data.size() > kMaxInputBytes) return result;
-    std::vector<uint8_t> modes;
-    const int32_t count = static_cast<int32_t>(data.size());
-    Plan(data.data(), count, version, &modes, TakeCensus(data.data(), count));
-    result.reserve(modes.size());
-    for (uint8_t m : modes) result.push_back(static_cast<SegmentMode>(m));
-    return result;
-}
-
-int32_t clsQRCode::BuildBitStream(uint8_t* bits, std::span<const uint8_t> data, int32_t version, bool sizeOnly) const
-{
-    if (data.size() > kMaxInputBytes) return -1;
-    const uint8_t* bytes = data.data();
-    const int32_t count = static_cast<int32_t>(data.size());
-    if (count == 0) {
-        if (bits) bits[0] &= 0x0F;
-        return 4;
-    }
-    const Census census = TakeCensus(bytes, count);
-    if (sizeOnly) return Plan(bytes, count, version, nullptr, census) + 4;
-    std::vector<uint8_t> modes;
-    Plan(bytes, count, version, &modes, census);
-    return WriteSegments(bits, bytes, count, version, modes);
-}
-
 // One case a mode, each as the standard lays its segment out; kept together so the
 // four read side by side.
-int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t count, int32_t version,
-                                 const std::vector<uint8_t>& modes, int32_t startBit)
+int32_t Segmenter::Write(uint8_t* bits, const uint8_t* data, int32_t count, const SegmentRules& rules,
+                         const std::vector<uint8_t>& modes, int32_t startBit)
 {
-    const Group g = GroupFor(version);
+    const Limits g(rules);
     QRBitWriter out(bits, startBit);
     int32_t s = 0;
     while (s < count) {
@@ -239,14 +238,13 @@ int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t cou
         while (e < limit && modes[static_cast<size_t>(e)] == m) ++e;
         const int32_t len = e - s;
         const uint8_t* p = data + s;
+        out.Put(rules.modeIndicator[static_cast<size_t>(m)], rules.modeBits);
         switch (m) {
         case kByte:
-            out.Put(0x4, 4);
             out.Put(static_cast<uint32_t>(len), g.width[kByte]);
             out.PutBytes(p, len);
             break;
         case kNumeric: {
-            out.Put(0x1, 4);
             out.Put(static_cast<uint32_t>(len), g.width[kNumeric]);
             int32_t i = 0;
             for (; i + 3 <= len; i += 3)
@@ -256,7 +254,6 @@ int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t cou
             break;
         }
         case kAlnum: {
-            out.Put(0x2, 4);
             out.Put(static_cast<uint32_t>(len), g.width[kAlnum]);
             int32_t i = 0;
             for (; i + 2 <= len; i += 2)
@@ -265,7 +262,6 @@ int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t cou
             break;
         }
         default: {
-            out.Put(0x8, 4);
             out.Put(static_cast<uint32_t>(len / 2), g.width[kKanji]);
             for (int32_t i = 0; i + 1 < len; i += 2) {
                 const int32_t a = p[i];
@@ -278,16 +274,19 @@ int32_t clsQRCode::WriteSegments(uint8_t* bits, const uint8_t* data, int32_t cou
         }
         s = e;
     }
-    out.Put(0, 4);
+    out.Put(0, rules.terminatorBits);
     return out.Flush();
 }
 
-int32_t clsQRCode::MinimumDataBits(const Census& census, int32_t version)
+int32_t Segmenter::MinimumDataBits(const Census& census, const SegmentRules& rules)
 {
     // Sixths of a bit per byte: Numeric 10/3, Alphanumeric 11/2, Byte 8, or 13/2
     // for a byte that may be half of a Kanji character.
     const int64_t sixths = int64_t{census.classes[0]} * (census.kanjiPair ? 39 : 48) + int64_t{census.classes[1]} * 20 +
                            int64_t{census.classes[2]} * 33;
     if (sixths == 0) return 0;
-    return 4 + GroupFor(version).k + 6 + static_cast<int32_t>(sixths / 6);
+    int32_t shortestCount = 32;
+    for (uint8_t bits : rules.countBits)
+        if (bits > 0) shortestCount = std::min<int32_t>(shortestCount, bits);
+    return rules.modeBits + shortestCount + static_cast<int32_t>(sixths / 6);
 }

@@ -1,8 +1,8 @@
-#include "mdlFakeBarCode.h"
+#include "SymbolPicture.h"
 
 #include <cstring>
 
-#include "clsQRCode.h"
+#include "QRSymbol.h"
 
 QImage MatrixToPicture(const uint8_t* pixels, int32_t width, int32_t height, int32_t left, int32_t top, int32_t right,
                        int32_t bottom)
@@ -25,5 +25,11 @@ QImage MatrixToPicture(const uint8_t* pixels, int32_t width, int32_t height, int
 
 QImage SymbolToPicture(const QRSymbol& symbol)
 {
-    return MatrixToPicture(symbol.modules.data(), symbol.stride, symbol.stride, 4, 4, 1, 1);
+    // The buffer's spare columns and rows are light, so they serve as part of the quiet zone.
+    const int32_t quiet = symbol.family == SymbolFamily::QR ? 4 : 2;
+    if (quiet >= 3)
+        return MatrixToPicture(symbol.modules.data(), symbol.stride, symbol.height + 3, quiet, quiet, quiet - 3,
+                               quiet - 3);
+    QImage image = MatrixToPicture(symbol.modules.data(), symbol.stride, symbol.height + 3, quiet, quiet, 0, 0);
+    return image.isNull() ? image : image.copy(0, 0, symbol.width + 2 * quiet, symbol.height + 2 * quiet);
 }
