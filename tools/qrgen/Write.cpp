@@ -225,6 +225,20 @@ Result<void> WriteFile(const std::string& path, const WriteOptions& options, con
     return WriteFileAt(folder.get(), Base(path), path, options, produce);
 }
 
+Result<void> CheckLinks(const std::string& path)
+{
+    Fd folder(::open(Folder(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) return {}; // the write that follows says why
+    std::string name = Base(path);
+    for (int hops = 0; hops <= 40; ++hops) {
+        struct stat st {};
+        if (::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) return {};
+        if (auto followed = FollowLink(folder, name, path, st); !followed) return followed;
+    }
+    errno = ELOOP;
+    return Errno(path);
+}
+
 void RemoveAbandonedTemporaries(int folderFd)
 {
     DIR* dir = ::fdopendir(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));

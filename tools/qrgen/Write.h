@@ -36,6 +36,11 @@ Result<void> WriteFile(const std::string& path, const WriteOptions& options, con
 Result<void> WriteFileAt(int folder, const std::string& name, const std::string& shown, const WriteOptions& options,
                          const Producer& produce);
 
+// Whether every symbolic link on the way from path to what it names may be
+// followed by the same rule (for names that are devices or FIFOs, which are
+// opened where they are).
+Result<void> CheckLinks(const std::string& path);
+
 // Removes ".qrgen-PID-*" files in the folder that are over an hour old and
 // whose writer is no longer running (left by a kill -9).
 void RemoveAbandonedTemporaries(int folder);

@@ -120,7 +120,9 @@ int EncodeAndWrite(const Request& r, const std::string& payload)
                    ? 0
                    : Refuse("qrgen: cannot write standard output");
     // A device or FIFO is written into as it is; only a file can be replaced whole.
+    // The links to it are held to the same rule as any other.
     if (IsSpecialNode(r.output)) {
+        if (const auto links = CheckLinks(r.output); !links) return Refuse("qrgen: " + links.error());
         const auto written = WriteIntoNode(r.output, picture);
         return written ? 0 : Refuse("qrgen: " + written.error());
     }
