@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -160,6 +161,8 @@ bool MayFollow(int folder, const struct stat& link)
     return !shared || link.st_uid == ::geteuid() || link.st_uid == dir.st_uid;
 }
 
+Result<Fd> WalkFolder(int base, const std::string& path, const std::string& shown, int& hops);
+
 // One step along a link: the folder and name it names, checked against the rule.
 Result<void> FollowLink(Fd& folder, std::string& name, const std::string& shown, const struct stat& link)
 {
@@ -169,11 +172,47 @@ Result<void> FollowLink(Fd& folder, std::string& name, const std::string& shown,
     const ssize_t n = ::readlinkat(folder.get(), name.c_str(), target.data(), target.size() - 1);
     if (n <= 0) return Errno(shown);
     const std::string next(target.data(), static_cast<size_t>(n));
-    Fd nextFolder(::openat(folder.get(), Folder(next).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (nextFolder.get() < 0) return Refusal(shown, "the symbolic link names nothing");
-    folder = std::move(nextFolder);
+    int hops = 0;
+    auto nextFolder = WalkFolder(folder.get(), Folder(next), shown, hops);
+    if (!nextFolder) return Fail(nextFolder.error());
+    folder = std::move(*nextFolder);
     name = Base(next);
     return {};
+}
+
+// Opens the folder path names (relative to base) one name at a time, each
+// link on the way held to the same rule: a link planted in /tmp must not lead
+// "-o /tmp/planted/passwd" into /etc either.
+Result<Fd> WalkFolder(int base, const std::string& path, const std::string& shown, int& hops)
+{
+    Fd at(!path.empty() && path[0] == '/' ? ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC)
+          : base == AT_FDCWD              ? ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC)
+                                          : ::fcntl(base, F_DUPFD_CLOEXEC, 0));
+    if (at.get() < 0) return Errno(shown);
+    for (size_t from = 0; from < path.size();) {
+        const size_t slash = std::min(path.find('/', from), path.size());
+        const std::string name = path.substr(from, slash - from);
+        from = slash + 1;
+        if (name.empty() || name == ".") continue;
+        struct stat st {};
+        if (::fstatat(at.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Errno(shown);
+        if (!S_ISLNK(st.st_mode)) {
+            Fd next(::openat(at.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (next.get() < 0) return Errno(shown);
+            at = std::move(next);
+            continue;
+        }
+        if (!MayFollow(at.get(), st))
+            return Refusal(shown, "its folder is reached through a symbolic link another user made in a shared "
+                                  "folder; not followed");
+        std::vector<char> target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 2);
+        const ssize_t n = ::readlinkat(at.get(), name.c_str(), target.data(), target.size() - 1);
+        if (n <= 0 || ++hops > 40) return Errno(shown);
+        auto next = WalkFolder(at.get(), std::string(target.data(), static_cast<size_t>(n)), shown, hops);
+        if (!next) return next;
+        at = std::move(*next);
+    }
+    return at;
 }
 
 } // namespace
@@ -220,15 +259,18 @@ Result<void> WriteFile(const std::string& path, const WriteOptions& options, con
         if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return Refusal(path, "it is a folder");
         return Refusal(path, "a file name cannot end in /");
     }
-    Fd folder(::open(Folder(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0) return Errno(path);
-    return WriteFileAt(folder.get(), Base(path), path, options, produce);
+    int hops = 0;
+    auto folder = WalkFolder(AT_FDCWD, Folder(path), path, hops);
+    if (!folder) return Fail(folder.error());
+    return WriteFileAt(folder->get(), Base(path), path, options, produce);
 }
 
 Result<void> CheckLinks(const std::string& path)
 {
-    Fd folder(::open(Folder(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0) return {}; // the write that follows says why
+    int hops = 0;
+    auto walked = WalkFolder(AT_FDCWD, Folder(path), path, hops);
+    if (!walked) return Fail(walked.error());
+    Fd folder = std::move(*walked);
     std::string name = Base(path);
     for (int hops = 0; hops <= 40; ++hops) {
         struct stat st {};
