@@ -1,7 +1,9 @@
 // The window program.
 #include <QApplication>
 #include <QFile>
+#include <fontconfig/fontconfig.h>
 #include <memory>
+#include <thread>
 
 #include "Form1.h"
 #include "FormServices.h"
@@ -9,7 +11,12 @@
 
 int main(int argc, char** argv)
 {
+    // Reading the font configuration (some sixty files) is the largest single step of
+    // start-up; it runs while the application connects to the display, which mostly
+    // waits for the X server. Qt finds the configuration ready when it first needs a font.
+    std::thread fontConfig([] { FcInit(); });
     QApplication app(argc, argv);
+    fontConfig.join();
     QApplication::setApplicationName(QStringLiteral("vorlane-qr"));
     LoadQtChinese(); // the standard buttons and dialogs speak the window's language
     DesktopServices services;

@@ -71,9 +71,13 @@ void clsQRCode::WriteDataCodewords(const uint8_t* data, int32_t count, int32_t v
     const int32_t capacity = 8 * qrtable::DataCodewords(version, level);
     const int32_t header = HeaderBits();
     if (header) {
-        QRBitWriter eci(stream);
-        eci.Put(0x7u << 8 | static_cast<uint32_t>(eci_), kEciHeaderBits); // mode 0111, 8-bit designator
-        eci.Flush();
+        QRBitWriter out(stream);
+        if (append_) // mode 0011, position, total - 1, parity
+            out.Put(0x3u << 16 | static_cast<uint32_t>(append_->position & 0xF) << 12 |
+                        static_cast<uint32_t>((append_->total - 1) & 0xF) << 8 | append_->parity,
+                    AppendHeader::kBits);
+        if (eci_ >= 0) out.Put(0x7u << 8 | static_cast<uint32_t>(eci_), kEciHeaderBits); // mode 0111, 8-bit designator
+        out.Flush();
     }
     // Terminator included.
     const int32_t end = Segmenter::Write(stream, data, count, QrSegmentRules(version), modes_, header);
@@ -160,6 +164,15 @@ Result<QRSymbol, EncodeError> clsQRCode::Encode(std::span<const uint8_t> bytes, 
     if (!EncodeBlocks(stream_.data(), shape, symbol.codewords.data()))
         return Fail(EncodeError::NoSuchVersion); // not for 1..40
     BuildModules(symbol, options.mask);
+    return symbol;
+}
+
+Result<QRSymbol, EncodeError> clsQRCode::Encode(std::span<const uint8_t> bytes, const EncodeOptions& options,
+                                                const AppendHeader& header)
+{
+    append_ = header;
+    auto symbol = Encode(bytes, options);
+    append_.reset();
     return symbol;
 }
 

@@ -15,6 +15,14 @@
 
 enum class EncodeError { InputTooLong, NoSuchVersion, DoesNotFit };
 
+// The header a symbol of a structured-append set begins with (mode 0011).
+struct AppendHeader {
+    static constexpr int32_t kBits = 20;
+    int32_t position = 0; // 0..15, this symbol's place in the set
+    int32_t total = 2;    // 1..16 symbols in the set
+    uint8_t parity = 0;   // XOR of every byte of the whole data
+};
+
 struct EncodeOptions {
     std::optional<int32_t> version; // 1..40; none: the smallest that holds the data
     EcLevel level = EcLevel::M;
@@ -50,6 +58,7 @@ public:
     // data so readers know how to read it; -1, the default, writes none.
     void SetEci(int32_t designator) { eci_ = designator >= 0 && designator <= 127 ? designator : -1; }
     int32_t Eci() const { return eci_; }
+    static constexpr int32_t kEciHeaderBits = 12; // mode 0111 and the 8-bit designator
 
     // The most bytes any symbol holds: 7089 digits at 40-L. Longer input is refused
     // before it is read, so no count beyond this enters any arithmetic.
@@ -57,6 +66,9 @@ public:
 
     // The whole pipeline.
     Result<QRSymbol, EncodeError> Encode(std::span<const uint8_t> data, const EncodeOptions& options);
+    // A symbol of a structured-append set: its header first, then any ECI header, then the data.
+    Result<QRSymbol, EncodeError> Encode(std::span<const uint8_t> data, const EncodeOptions& options,
+                                         const AppendHeader& header);
 
     // The int32_t entry: version 0 or > 40 picks the smallest fitting version, < 0
     // gives none; level outside 1..4 means M; mask outside 0..7 means 0 (unless
@@ -117,7 +129,7 @@ private:
     // leaves the chosen segmentation in modes_.
     int32_t ChooseVersion(const uint8_t* data, int32_t count, std::optional<int32_t> version, EcLevel level);
     void WriteDataCodewords(const uint8_t* data, int32_t count, int32_t version, EcLevel level);
-    int32_t HeaderBits() const { return eci_ >= 0 ? kEciHeaderBits : 0; }
+    int32_t HeaderBits() const { return (eci_ >= 0 ? kEciHeaderBits : 0) + (append_ ? AppendHeader::kBits : 0); }
     static const QRLayout& Layout(int32_t version);
     void BuildModules(QRSymbol& symbol, MaskChoice mask);
     int32_t ChooseMask(const QRLayout& layout, const std::vector<QRBits>& dataRows,
@@ -126,7 +138,7 @@ private:
     Segmenter segmenter_;
     bool autoMask_ = false;
     int32_t eci_ = -1;
-    static constexpr int32_t kEciHeaderBits = 12;
+    std::optional<AppendHeader> append_; // set only while a set's symbol is encoded
     std::vector<uint8_t> modes_;
     static constexpr int32_t kStreamBytes = 4096; // the 3706 codewords of version 40 and a stray terminator
     std::array<uint8_t, kStreamBytes> stream_;

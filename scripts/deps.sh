@@ -5,7 +5,7 @@
 VORLANE_DEPS_BUILD=(
   build-essential cmake ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-  libicu-dev libgnutls28-dev libmicrohttpd-dev libcurl4-openssl-dev
+  libicu-dev libgnutls28-dev libmicrohttpd-dev libcurl4-openssl-dev libfontconfig-dev
   libcli11-dev libcsv-dev libpng-dev scdoc
 )
 # Running them as run.sh does: the window's fonts and Qt's Chinese translation, the certificate for the stand-in.
@@ -18,7 +18,8 @@ VORLANE_DEPS_TEST=(
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
   libqrencode-dev libqrcodegencpp-dev libzint-dev
   zbar-tools zxing-cpp-tools libzxing-core-java default-jdk-headless
-  xvfb xauth xdotool qrencode zint ghostscript librsvg2-bin wrk hyperfine python3 nodejs
+  xvfb xauth xdotool libxdamage-dev libxi-dev qrencode zint ghostscript librsvg2-bin wrk hyperfine python3
+  python3-segno nodejs
 )
 # Building and checking the Debian package.
 VORLANE_DEPS_PACKAGE=(

@@ -169,6 +169,7 @@ void Form1::Text11_Change()
     const qsizetype n = BoxText(Text11).size();
     if (n <= kSmsLimit) {
         Label3[10]->setText(QStringLiteral("已输入数量：%1/%2").arg(n).arg(kSmsLimit - n));
+        FitToText(Label3[10]);
         return;
     }
     Text11->setPlainText(LimitSent(BoxText(Text11, u"\n"), kSmsLimit));

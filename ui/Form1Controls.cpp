@@ -131,6 +131,8 @@ void Form1::BuildControls()
         Frame1[i]->setObjectName(QStringLiteral("Frame1(%1)").arg(i));
         Frame1[i]->setGeometry(Twips(360, 720, 6735, 5895));
         Frame1[i]->setFont(MakeFont(Tahoma));
+        // Only the first frame opens with the window: the others are not laid out until chosen.
+        if (i > 0) Frame1[i]->hide();
     }
     BuildTextFrame(Frame1[0]);
     BuildFields(Frame1[1], kCardFields);
@@ -181,7 +183,7 @@ void Form1::BuildFields(QWidget* frame, std::span<const FormField> fields)
         switch (f.kind) {
         case Field::Caption:
         case Field::Hint: {
-            auto* label = new QLabel(QString::fromUtf8(f.text), frame);
+            auto* label = new FitLabel(QString::fromUtf8(f.text), frame, Twips(f.left, f.top, f.width, f.height));
             label->setObjectName(QStringLiteral("Label3(%1)").arg(f.number));
             if (f.kind == Field::Hint) label->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
             Label3[static_cast<size_t>(f.number)] = label;
@@ -229,10 +231,10 @@ void Form1::BuildSmsFrame(QWidget* frame)
 {
     const char* options[] = {"短信", "彩信"};
     for (size_t i = 0; i < Option1.size(); ++i) {
-        Option1[i] = new QRadioButton(QString::fromUtf8(options[i]), frame);
+        Option1[i] = new Fitted<QRadioButton>(QString::fromUtf8(options[i]), frame,
+                                              Twips(4680 + 960 * static_cast<int>(i), 480, 735, 285));
         Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
         Option1[i]->setFont(MakeFont(YaHei975));
-        Option1[i]->setGeometry(Twips(4680 + 960 * static_cast<int>(i), 480, 735, 285));
     }
     Option1[0]->setChecked(true);
     Text11 = MultiLineBox(frame, "Text11", Twips(360, 960, 6015, 1905), YaHei975);
@@ -256,11 +258,10 @@ void Form1::BuildPreviewAndButtons(QWidget* client)
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(Twips(7560, 720, 3735, 3855));
     Picture1->setFrameShape(QFrame::NoFrame);
-    Label2 = new QLabel(QStringLiteral("二维条码图片区"), Picture1);
+    Label2 = new FitLabel(QStringLiteral("二维条码图片区"), Picture1, Twips(0, 1920, 3660, 195));
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setFont(MakeFont(Tahoma));
     Label2->setAlignment(Qt::AlignCenter);
-    Label2->setGeometry(Twips(0, 1920, 3660, 195));
     ShowCanvas();
 
     for (const ButtonRow& row : kButtons) {
