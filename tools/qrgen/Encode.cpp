@@ -1,6 +1,9 @@
 #include "Encode.h"
 
+#include <algorithm>
 #include <span>
+
+#include "MicroQR.h"
 
 namespace {
 constexpr int32_t kEciUtf8 = 26;
@@ -23,6 +26,21 @@ std::string UpperCased(std::string_view payload, bool kanji)
 
 } // namespace
 
+// -M: the smallest Micro QR version from -v (1..4) up that holds the data.
+std::optional<QRSymbol> EncodeMicroPayload(std::span<const uint8_t> bytes, const EncodeSettings& s)
+{
+    MicroOptions options;
+    options.level = static_cast<EcLevel>(s.level - 1);
+    options.mask = s.mask < 0 ? MaskChoice::Automatic : static_cast<MaskChoice>(s.mask);
+    options.kanji = s.kanji && !s.eightBit;
+    for (int v = std::max(s.version, 1); v <= 4; ++v) {
+        options.version = v;
+        if (auto symbol = EncodeMicro(bytes, options)) return std::move(*symbol);
+        if (s.strictVersion && s.version > 0) break;
+    }
+    return std::nullopt;
+}
+
 std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view text, const EncodeSettings& s)
 {
     const std::string folded = s.ignoreCase && !s.eightBit ? UpperCased(text, s.kanji) : std::string();
@@ -32,6 +50,7 @@ std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view text,
     encoder.SetAutoMask(s.mask < 0);
     encoder.SetEci(!s.eci ? -1 : s.kanji ? kEciShiftJis : kEciUtf8);
     const std::span bytes(reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
+    if (s.micro) return EncodeMicroPayload(bytes, s);
     // -v is the smallest version, as in qrencode. Capacity grows with the
     // version, so when the data does not fit it, the smallest that fits at all is larger.
     if (s.version > 0)
@@ -47,6 +66,7 @@ std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view text,
 
 std::string DoesNotFit(const EncodeSettings& s)
 {
-    const int version = s.strictVersion && s.version > 0 ? s.version : 40;
-    return "the data does not fit version " + std::to_string(version) + " at level " + "LMQH"[s.level - 1];
+    const int version = s.strictVersion && s.version > 0 ? s.version : s.micro ? 4 : 40;
+    return std::string("the data does not fit ") + (s.micro ? "Micro QR version M" : "version ") +
+           std::to_string(version) + " at level " + "LMQH"[s.level - 1];
 }

@@ -24,7 +24,8 @@ const char* const kUsage =
     "options: -o FILE, -r FILE, -t PNG|PNG32|SVG|EPS|PDF|BMP|XPM|UTF8[i]|ANSI|ANSI256|ANSIUTF8[i]|ANSI256UTF8|\n"
     "         ASCII[i]|TXT|CODEWORDS, -s PIXELS, -m MODULES, -l L|M|Q|H, -v 0..40, --strict-version,\n"
     "         --mask 0..7|auto, -d DPI, --foreground/--background RRGGBB[AA], -8, -k, -c, -i, --eci,\n"
-    "         --inline, --verbose; -V prints the version; -h after any subcommand explains it\n";
+    "         --inline, --verbose, -M (Micro QR), -S (structured append); -V prints the version;\n"
+    "         -h after any subcommand explains it\n";
 
 void AddEncodeOptions(CLI::App* app, Request& r)
 {
@@ -55,6 +56,7 @@ void AddEncodeOptions(CLI::App* app, Request& r)
         "-i,--ignorecase", [&r] { r.encode.ignoreCase = true; }, "upper-case ASCII letters before encoding");
     app->add_flag("--strict-version", r.encode.strictVersion,
                   "-v is the version: data that does not fit it is refused");
+    app->add_flag("-M,--micro", r.encode.micro, "a Micro QR symbol (-v 1..4 for M1..M4; quiet zone 2)");
     app->add_flag("--eci", r.encode.eci, "begin with an ECI header: 26 (UTF-8), or 20 (Shift JIS) with --kanji");
 }
 
@@ -72,7 +74,8 @@ void AddPictureOptions(CLI::App* app, Request& r, bool withOutput)
         ->check([](const std::string& v) { return ParseFormat(v) ? std::string() : "unknown type " + v; });
     app->add_option("-s,--size,--scale", r.picture.size, "pixels (points) per module, default 3")
         ->check(CLI::Range(1, 100));
-    app->add_option("-m,--margin", r.picture.margin, "quiet zone in modules, default 4")->check(CLI::Range(0, 100));
+    app->add_option("-m,--margin", r.picture.margin, "quiet zone in modules, default 4 (2 for Micro QR)")
+        ->check(CLI::Range(0, 100));
     app->add_option("-d,--dpi", r.picture.dpi, "resolution written into PNG and BMP, default 72")
         ->check(CLI::Range(1, 1000000));
     const auto colour = [](const std::string& v) {
@@ -228,6 +231,7 @@ ParseOutcome ParseCommandLine(int argc, char** argv, Request& r)
         "", "not an option");
     auto* text = app.add_option("TEXT", r.text, "the text to encode (default: standard input)")->check(notOption);
     app.add_option("-r,--read-from", r.file, "read the text from a file")->excludes(text);
+    app.add_flag("-S,--structured", r.encode.structured, "a structured-append set: -o NAME.png writes NAME-01.png ...");
     AddCommands(app, r, NamedCommand(argc, argv), notOption);
     if (const std::string why = NotWholeNumber(argc, argv); !why.empty()) {
         std::cerr << "qrgen: " << why << "\n" << kUsage;

@@ -15,6 +15,8 @@ struct EncodeSettings {
     bool eightBit = false;      // -8: all bytes in byte mode; kanji and ignoreCase do not apply
     bool ignoreCase = false;    // -i: ASCII letters upper-cased, so they can go in alphanumeric mode
     bool strictVersion = false; // -v is the version, not the smallest
+    bool micro = false;         // -M: a Micro QR symbol, M1 to M4 (-v 1..4)
+    bool structured = false;    // -S: a structured-append set of up to 16 symbols
 };
 
 struct BatchSettings {

@@ -1,6 +1,7 @@
 #include "Output.h"
 
 #include "AsciiCase.h"
+#include "MicroQR.h"
 #include "OutputParts.h"
 #include "TextHelpers.h"
 
@@ -61,9 +62,11 @@ std::optional<Colour> ParseColour(std::string_view hex)
     return Colour{v[0], v[1], v[2], v[3]};
 }
 
-bool Render(const QRSymbol& symbol, const PictureOptions& o, const Sink& sink)
+bool Render(const QRSymbol& symbol, const PictureOptions& options, const Sink& sink)
 {
     using namespace output;
+    PictureOptions o = options;
+    if (o.margin < 0) o.margin = symbol.family == SymbolFamily::Micro ? kMicroQuietZone : 4;
     Out out(sink);
     bool made = false;
     switch (o.format) {

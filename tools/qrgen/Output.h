@@ -38,8 +38,8 @@ struct Colour {
 
 struct PictureOptions {
     Format format = Format::Png;
-    int size = 3;   // pixels (or points) per module
-    int margin = 4; // quiet zone in modules
+    int size = 3;    // pixels (or points) per module
+    int margin = -1; // quiet zone in modules; -1: 4, or 2 for Micro QR
     int dpi = 72;
     Colour foreground{0, 0, 0, 255};
     Colour background{255, 255, 255, 255};

@@ -14,6 +14,7 @@
 #include "Encode.h"
 #include "Files.h"
 #include "Options.h"
+#include "StructuredAppend.h"
 #include "Terminal.h"
 #include "TextHelpers.h"
 #include "qrgen_kinds.h"
@@ -106,8 +107,36 @@ Payload ReadPayload(const Request& r)
     return payload;
 }
 
+// -S: the set, NAME-01.png ... for -o NAME.png (the extension comes back after the number), as qrencode names them.
+int WriteSet(const Request& r, const std::string& payload)
+{
+    if (r.output.empty() || r.output == "-") return Usage("-S writes files: name them with -o NAME.png");
+    clsQRCode encoder;
+    encoder.SetKanjiMode(r.encode.kanji);
+    AppendOptions options;
+    if (r.encode.version > 0) options.version = r.encode.version;
+    options.level = static_cast<EcLevel>(r.encode.level - 1);
+    encoder.SetAutoMask(true);
+    const std::span bytes(reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
+    const auto set = EncodeStructuredAppend(encoder, bytes, options);
+    if (!set) return Refuse(std::string("qrgen: ") + DescribeAppendError(set.error()));
+    const size_t dot = r.output.rfind('.'), slash = r.output.rfind('/');
+    const std::string stem =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash) ? r.output.substr(0, dot) : r.output;
+    for (size_t i = 0; i < set->size(); ++i) {
+        const std::string number = std::to_string(i + 1);
+        const std::string name = stem + (i < 9 ? "-0" : "-") + number + Extension(r.picture.format);
+        const auto written =
+            WriteFile(name, WriteOptions{}, [&](const Sink& sink) { return Render((*set)[i], r.picture, sink); });
+        if (!written) return Refuse("qrgen: " + written.error());
+        if (r.verbose) std::cerr << "File: " << name << ", Version: " << (*set)[i].version << "\n";
+    }
+    return 0;
+}
+
 int EncodeAndWrite(const Request& r, const std::string& payload)
 {
+    if (r.encode.structured) return WriteSet(r, payload);
     clsQRCode encoder;
     const auto symbol = EncodePayload(encoder, payload, r.encode);
     if (!symbol) return Refuse("qrgen: " + DoesNotFit(r.encode));

@@ -139,8 +139,11 @@ Grid ReadGrid(const std::string& type, const fs::path& file, int size, const fs:
 
 struct Symbol {
     std::string bytes;
-    int version = 0;
+    int side = 0; // modules, without the quiet zone
 };
+
+// QR's versions grow by 4 modules a side from 21, Micro QR's by 2 from 11.
+int Version(const Symbol& s, bool micro) { return micro ? (s.side - 9) / 2 : (s.side - 17) / 4; }
 
 // The grid's version (its margin is where the finder pattern starts) and what zxing reads from it.
 Symbol Decode(const Grid& grid, const fs::path& scratch)
@@ -158,7 +161,7 @@ Symbol Decode(const Grid& grid, const fs::path& scratch)
                 for (int p = 0; p < 16; ++p)
                     image.setPixel(static_cast<int>(x + 4) * 4 + p % 4, static_cast<int>(y + 4) * 4 + p / 4, 0);
     image.save(QString::fromStdString(scratch.string()));
-    return {ZxingBytes(scratch), (side - 17) / 4};
+    return {ZxingBytes(scratch), side};
 }
 
 TEST(QrgenAsQrencode, SameCommandLinesDecodeToTheSameText)
@@ -173,7 +176,9 @@ TEST(QrgenAsQrencode, SameCommandLinesDecodeToTheSameText)
         std::string type = "PNG";
         std::string decoded = "Hello 2025";
         int size = 3;
+        bool micro = false;
     } rows[] = {
+        {"-M -v 3 -l M 'Hello 2025'", "PNG", "Hello 2025", 3, true},
         {"-l Q -r " + file, "PNG", "From a file, 12345"},
         {"-l Q -8 'Hello 2025'"},
         {"-l Q -k -r " + sjisFile, "PNG", sjis},
@@ -215,16 +220,42 @@ TEST(QrgenAsQrencode, SameCommandLinesDecodeToTheSameText)
             symbols[p] = Decode(ReadGrid(row.type, out, row.size, dir.path() / "svg.png"), scratch);
             EXPECT_EQ(symbols[p].bytes, row.decoded) << programs[p] << " " << row.args;
             if (row.args.find("--verbose") != std::string::npos) {
-                EXPECT_NE(said.find(", Version: " + std::to_string(symbols[p].version) + "\n"), std::string::npos)
+                EXPECT_NE(said.find(", Version: " + std::to_string(Version(symbols[p], row.micro)) + "\n"),
+                          std::string::npos)
                     << programs[p] << ": " << said;
             }
         }
-        EXPECT_GT(symbols[1].version, 0) << row.args;
-        EXPECT_LE(symbols[1].version, symbols[0].version) << row.args;
-        if (row.args.find("--strict-version") != std::string::npos) {
-            EXPECT_EQ(symbols[1].version, symbols[0].version) << row.args;
+        EXPECT_GT(Version(symbols[1], row.micro), 0) << row.args;
+        EXPECT_LE(symbols[1].side, symbols[0].side) << row.args;
+        if (row.args.find("--strict-version") != std::string::npos || row.micro) {
+            EXPECT_EQ(symbols[1].side, symbols[0].side) << row.args;
         }
     }
+}
+
+// -S -v 5 -o set.png: both programs write set-01.png ..., whose shares read in
+// order are the text; qrgen's set is no longer than qrencode's.
+TEST(QrgenAsQrencode, StructuredAppendSetsJoinToTheText)
+{
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "share " + std::to_string(i * 7919) + ";";
+    const std::string programs[2] = {"qrencode", kQrgen};
+    std::vector<std::string> names[2];
+    for (int p = 0; p < 2; ++p) {
+        const fs::path folder = dir.path() / ("p" + std::to_string(p));
+        fs::create_directory(folder);
+        int status = -1;
+        Shell(programs[p] + " -S -v 5 -l Q -o " + Quote(folder / "set.png") + " '" + text + "'", &status);
+        ASSERT_EQ(status, 0) << programs[p];
+        names[p] = Names(folder);
+        std::string joined;
+        for (const std::string& name : names[p]) joined += ZxingBytes(folder / name);
+        EXPECT_EQ(joined, text) << programs[p];
+    }
+    EXPECT_GE(names[1].size(), 2u);
+    EXPECT_LE(names[1].size(), names[0].size());
+    EXPECT_EQ(names[1][0], "set-01.png");
 }
 
 } // namespace
