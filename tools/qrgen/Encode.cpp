@@ -4,6 +4,8 @@
 #include <span>
 
 #include "MicroQR.h"
+#include "RmqrEncoder.h"
+#include "RmqrTables.h"
 
 namespace {
 constexpr int32_t kEciUtf8 = 26;
@@ -41,6 +43,18 @@ std::optional<QRSymbol> EncodeMicroPayload(std::span<const uint8_t> bytes, const
     return std::nullopt;
 }
 
+// --rmqr: the size named, or the smallest (within --rmqr-height rows) that holds the data.
+std::optional<QRSymbol> EncodeRmqrPayload(std::span<const uint8_t> bytes, const EncodeSettings& s)
+{
+    RmqrOptions options;
+    options.level = s.levelGiven ? static_cast<EcLevel>(s.level - 1) : EcLevel::M;
+    if (!s.rmqrSize.empty()) options.size = RmqrSizeChoice::Named(*RmqrSizeByName(s.rmqrSize));
+    else if (s.rmqrHeight > 0) options.size = RmqrSizeChoice::AtMostRows(s.rmqrHeight);
+    auto symbol = EncodeRmqr(bytes, options);
+    if (!symbol) return std::nullopt;
+    return std::move(*symbol);
+}
+
 std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view text, const EncodeSettings& s)
 {
     const std::string folded = s.ignoreCase && !s.eightBit ? UpperCased(text, s.kanji) : std::string();
@@ -51,6 +65,7 @@ std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view text,
     encoder.SetEci(!s.eci ? -1 : s.kanji ? kEciShiftJis : kEciUtf8);
     const std::span bytes(reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
     if (s.micro) return EncodeMicroPayload(bytes, s);
+    if (s.rmqr) return EncodeRmqrPayload(bytes, s);
     // -v is the smallest version, as in qrencode. Capacity grows with the
     // version, so when the data does not fit it, the smallest that fits at all is larger.
     if (s.version > 0)
@@ -66,6 +81,10 @@ std::optional<QRSymbol> EncodePayload(clsQRCode& encoder, std::string_view text,
 
 std::string DoesNotFit(const EncodeSettings& s)
 {
+    if (s.rmqr)
+        return std::string("the data does not fit ") + (s.rmqrSize.empty() ? "any rMQR size" : s.rmqrSize) +
+               " at level " + (s.levelGiven ? "LMQH"[s.level - 1] : 'M') +
+               (s.levelGiven && s.level != 2 && s.level != 4 ? " (rMQR has levels M and H)" : "");
     const int version = s.strictVersion && s.version > 0 ? s.version : s.micro ? 4 : 40;
     return std::string("the data does not fit ") + (s.micro ? "Micro QR version M" : "version ") +
            std::to_string(version) + " at level " + "LMQH"[s.level - 1];

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "AsciiCase.h"
+#include "RmqrTables.h"
 #include "qrgen_kinds.h"
 
 namespace {
@@ -33,6 +34,7 @@ void AddEncodeOptions(CLI::App* app, Request& r)
            "-l,--level",
            [&r](const std::string& v) {
                r.encode.level = static_cast<int>(std::strchr("lmqh", AsciiLower(v)[0]) - "lmqh") + 1;
+               r.encode.levelGiven = true;
            },
            "error correction level L, M, Q (default) or H")
         ->check([](const std::string& v) {
@@ -57,6 +59,13 @@ void AddEncodeOptions(CLI::App* app, Request& r)
     app->add_flag("--strict-version", r.encode.strictVersion,
                   "-v is the version: data that does not fit it is refused");
     app->add_flag("-M,--micro", r.encode.micro, "a Micro QR symbol (-v 1..4 for M1..M4; quiet zone 2)");
+    auto* rmqr = app->add_flag("--rmqr", r.encode.rmqr, "a rectangular Micro QR symbol (levels M, H; quiet zone 2)");
+    app->add_option("--rmqr-size", r.encode.rmqrSize, "the rMQR size, R7x43 ... R17x139 (default: the smallest)")
+        ->check([](const std::string& v) { return RmqrSizeByName(v) ? std::string() : "takes R7x43 ... R17x139"; })
+        ->needs(rmqr);
+    app->add_option("--rmqr-height", r.encode.rmqrHeight, "at most this many rows, 7 ... 17")
+        ->check(CLI::Range(7, 17))
+        ->needs(rmqr);
     app->add_flag("--eci", r.encode.eci, "begin with an ECI header: 26 (UTF-8), or 20 (Shift JIS) with --kanji");
 }
 

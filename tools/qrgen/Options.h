@@ -17,6 +17,10 @@ struct EncodeSettings {
     bool strictVersion = false; // -v is the version, not the smallest
     bool micro = false;         // -M: a Micro QR symbol, M1 to M4 (-v 1..4)
     bool structured = false;    // -S: a structured-append set of up to 16 symbols
+    bool rmqr = false;          // --rmqr: a rectangular Micro QR symbol
+    std::string rmqrSize;       // --rmqr-size R11x43; empty: the smallest that holds the data
+    int rmqrHeight = 0;         // --rmqr-height: at most this many rows (0: any)
+    bool levelGiven = false;    // -l was given (rMQR has M and H only: M unless -l says H)
 };
 
 struct BatchSettings {

@@ -3,6 +3,7 @@
 #include "AsciiCase.h"
 #include "MicroQR.h"
 #include "OutputParts.h"
+#include "RmqrTables.h"
 #include "TextHelpers.h"
 
 namespace {
@@ -66,7 +67,10 @@ bool Render(const QRSymbol& symbol, const PictureOptions& options, const Sink& s
 {
     using namespace output;
     PictureOptions o = options;
-    if (o.margin < 0) o.margin = symbol.family == SymbolFamily::Micro ? kMicroQuietZone : 4;
+    if (o.margin < 0)
+        o.margin = symbol.family == SymbolFamily::QR      ? 4
+                   : symbol.family == SymbolFamily::Micro ? kMicroQuietZone
+                                                          : kRmqrQuietZone;
     Out out(sink);
     bool made = false;
     switch (o.format) {

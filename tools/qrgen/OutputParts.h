@@ -12,19 +12,26 @@ namespace output {
 // The symbol with its quiet zone: Dark(x, y) for -margin <= x, y < n + margin.
 class Framed {
 public:
-    Framed(const QRSymbol& s, int margin) : s_(s), margin_(margin), side_(s.size + 2 * margin) {}
-    int side() const { return side_; }
+    Framed(const QRSymbol& s, int margin)
+        : s_(s), margin_(margin), width_(Width(s) + 2 * margin), height_(Height(s) + 2 * margin)
+    {
+    }
+    // rMQR symbols are wider than high; the other families are square (size).
+    static int Width(const QRSymbol& s) { return s.width > 0 ? s.width : s.size; }
+    static int Height(const QRSymbol& s) { return s.height > 0 ? s.height : s.size; }
+    int width() const { return width_; }
+    int height() const { return height_; }
     bool Dark(int x, int y) const
     {
         x -= margin_;
         y -= margin_;
-        return x >= 0 && y >= 0 && x < s_.size && y < s_.size && s_.Dark(x, y);
+        return x >= 0 && y >= 0 && x < width_ - 2 * margin_ && y < height_ - 2 * margin_ && s_.Dark(x, y);
     }
 
 private:
     const QRSymbol& s_;
     int margin_;
-    int side_;
+    int width_, height_;
 };
 
 // Output in pieces of about 64 KiB, so a picture of any size takes no more memory than that.

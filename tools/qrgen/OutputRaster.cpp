@@ -18,7 +18,7 @@ void PackRow(const Framed& f, int y, int size, int darkBit, std::vector<png_byte
     uint64_t acc = 0;
     int pending = 0;
     size_t at = 0;
-    for (int x = 0; x < f.side(); ++x) {
+    for (int x = 0; x < f.width(); ++x) {
         const bool set = f.Dark(x, y) == (darkBit != 0);
         for (int left = size; left > 0;) {
             const int n = std::min(left, 32); // at most 7 bits wait in acc, so 32 more fit
@@ -34,7 +34,7 @@ void PackRow(const Framed& f, int y, int size, int darkBit, std::vector<png_byte
 void RgbaRow(const Framed& f, int y, const PictureOptions& o, std::vector<png_byte>& row)
 {
     size_t at = 0;
-    for (int x = 0; x < f.side(); ++x) {
+    for (int x = 0; x < f.width(); ++x) {
         const Colour& c = f.Dark(x, y) ? o.foreground : o.background;
         for (int i = 0; i < o.size; ++i)
             for (uint8_t channel : {c.r, c.g, c.b, c.a}) row[at++] = channel;
@@ -54,10 +54,11 @@ bool WritePng(png_structp png, png_infop info, const Framed& f, const PictureOpt
               std::vector<png_byte>* row)
 {
     if (setjmp(png_jmpbuf(png))) return false;
-    const auto pixels = static_cast<png_uint_32>(f.side() * o.size);
+    const auto width = static_cast<png_uint_32>(f.width() * o.size);
+    const auto height = static_cast<png_uint_32>(f.height() * o.size);
     const bool rgba = o.format == Format::Png32;
     png_set_write_fn(png, out, AppendPng, nullptr);
-    png_set_IHDR(png, info, pixels, pixels, rgba ? 8 : 1,
+    png_set_IHDR(png, info, width, height, rgba ? 8 : 1,
                  rgba    ? PNG_COLOR_TYPE_RGB_ALPHA
                  : plain ? PNG_COLOR_TYPE_GRAY
                          : PNG_COLOR_TYPE_PALETTE,
@@ -76,7 +77,7 @@ bool WritePng(png_structp png, png_infop info, const Framed& f, const PictureOpt
     // No row filter: on two-tone rows it only costs time and bytes.
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_write_info(png, info);
-    for (int y = 0; y < f.side(); ++y) {
+    for (int y = 0; y < f.height(); ++y) {
         if (rgba) RgbaRow(f, y, o, *row);
         else PackRow(f, y, o.size, plain ? 0 : 1, *row);
         for (int r = 0; r < o.size; ++r) png_write_row(png, row->data());
@@ -99,7 +100,7 @@ bool Png(const QRSymbol& s, const PictureOptions& o, Out& out)
         return false;
     }
     const bool plain = o.foreground == Colour{0, 0, 0, 255} && o.background == Colour{255, 255, 255, 255};
-    const size_t pixels = static_cast<size_t>(f.side() * o.size);
+    const size_t pixels = static_cast<size_t>(f.width() * o.size);
     std::vector<png_byte> row(o.format == Format::Png32 ? 4 * pixels : (pixels + 7) / 8);
     const bool ok = WritePng(png, info, f, o, plain, &out, &row);
     png_destroy_write_struct(&png, &info);
@@ -115,20 +116,21 @@ static void PutLe(Out& out, uint32_t v, int bytes)
 bool Bmp(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
-    const auto pixels = static_cast<uint32_t>(f.side() * o.size);
+    const auto pixels = static_cast<uint32_t>(f.width() * o.size);
+    const auto rows = static_cast<uint32_t>(f.height() * o.size);
     const uint32_t stride = (pixels + 31) / 32 * 4;
     const uint32_t offset = 14 + 40 + 8;
     out += "BM";
-    PutLe(out, offset + stride * pixels, 4);
+    PutLe(out, offset + stride * rows, 4);
     PutLe(out, 0, 4);
     PutLe(out, offset, 4);
     PutLe(out, 40, 4);
     PutLe(out, pixels, 4);
-    PutLe(out, pixels, 4);
+    PutLe(out, rows, 4);
     PutLe(out, 1, 2);
     PutLe(out, 1, 2);
     PutLe(out, 0, 4);
-    PutLe(out, stride * pixels, 4);
+    PutLe(out, stride * rows, 4);
     const auto perMetre = static_cast<uint32_t>(std::lround(o.dpi / 0.0254));
     PutLe(out, perMetre, 4);
     PutLe(out, perMetre, 4);
@@ -141,7 +143,7 @@ bool Bmp(const QRSymbol& s, const PictureOptions& o, Out& out)
         out.push_back(0);
     }
     std::vector<png_byte> row(stride);
-    for (int y = f.side() - 1; y >= 0; --y) {
+    for (int y = f.height() - 1; y >= 0; --y) {
         PackRow(f, y, o.size, 1, row);
         std::fill(row.begin() + (pixels + 7) / 8, row.end(), 0);
         for (int r = 0; r < o.size; ++r) out.append(reinterpret_cast<const char*>(row.data()), row.size());
@@ -153,23 +155,23 @@ bool Bmp(const QRSymbol& s, const PictureOptions& o, Out& out)
 bool Xpm(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
-    const std::string pixels = std::to_string(f.side() * o.size);
+    const std::string pixels = std::to_string(f.width() * o.size) + " " + std::to_string(f.height() * o.size);
     const auto hex = [](const Colour& c) {
         char buf[8];
         std::snprintf(buf, sizeof buf, "#%02x%02x%02x", c.r, c.g, c.b);
         return std::string(buf);
     };
     out += "/* XPM */\nstatic const char *const qrcode_xpm[] = {\n/* width height ncolors chars_per_pixel */\n\"" +
-           pixels + " " + pixels + " 2 1\",\n/* colors */\n\"F c " + hex(o.foreground) + "\",\n\"B c " +
-           hex(o.background) + "\",\n/* pixels */\n";
+           pixels + " 2 1\",\n/* colors */\n\"F c " + hex(o.foreground) + "\",\n\"B c " + hex(o.background) +
+           "\",\n/* pixels */\n";
     // Each pixel row ends in ",", but the last; then the array is closed (qrencode leaves it open).
     std::string row;
-    for (int y = 0; y < f.side(); ++y) {
+    for (int y = 0; y < f.height(); ++y) {
         row = "\"";
-        for (int x = 0; x < f.side(); ++x) row.append(static_cast<size_t>(o.size), f.Dark(x, y) ? 'F' : 'B');
+        for (int x = 0; x < f.width(); ++x) row.append(static_cast<size_t>(o.size), f.Dark(x, y) ? 'F' : 'B');
         for (int r = 0; r < o.size; ++r) {
             out += row;
-            out += y + 1 == f.side() && r + 1 == o.size ? "\"\n" : "\",\n";
+            out += y + 1 == f.height() && r + 1 == o.size ? "\"\n" : "\",\n";
         }
     }
     out += "};\n";

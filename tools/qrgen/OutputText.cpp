@@ -13,12 +13,12 @@ bool HalfBlocks(const QRSymbol& s, const PictureOptions& o, Out& out, bool inver
 {
     static const char* const kCells[4] = {" ", "\u2584", "\u2580", "\u2588"}; // drawn: none, bottom, top, both
     const Framed f(s, o.margin);
-    for (int y = 0; y < f.side(); y += 2) {
+    for (int y = 0; y < f.height(); y += 2) {
         out += colours;
-        for (int x = 0; x < f.side(); ++x) {
+        for (int x = 0; x < f.width(); ++x) {
             // A row below the last is never drawn.
             const int top = f.Dark(x, y) == inverted ? 2 : 0;
-            const int bottom = y + 1 < f.side() && f.Dark(x, y + 1) == inverted ? 1 : 0;
+            const int bottom = y + 1 < f.height() && f.Dark(x, y + 1) == inverted ? 1 : 0;
             out += kCells[top | bottom];
         }
         out += *colours ? "\x1b[0m\n" : "\n";
@@ -31,10 +31,10 @@ bool HalfBlocks(const QRSymbol& s, const PictureOptions& o, Out& out, bool inver
 bool Ansi(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
-    for (int y = 0; y < f.side(); y += 2) {
-        for (int x = 0; x < f.side(); ++x) {
+    for (int y = 0; y < f.height(); y += 2) {
+        for (int x = 0; x < f.width(); ++x) {
             const bool top = f.Dark(x, y);
-            const bool bottom = y + 1 < f.side() ? f.Dark(x, y + 1) : false;
+            const bool bottom = y + 1 < f.height() ? f.Dark(x, y + 1) : false;
             out += top ? "\x1b[30;" : "\x1b[97;";
             out += bottom ? "40m\u2580" : "107m\u2580";
         }
@@ -48,9 +48,9 @@ bool Ansi(const QRSymbol& s, const PictureOptions& o, Out& out)
 bool Ansi256(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
-    for (int y = 0; y < f.side(); ++y) {
+    for (int y = 0; y < f.height(); ++y) {
         int shown = -1;
-        for (int x = 0; x < f.side(); ++x) {
+        for (int x = 0; x < f.width(); ++x) {
             const int dark = f.Dark(x, y) ? 1 : 0;
             if (dark != shown) out += dark ? "\x1b[48;5;16m" : "\x1b[48;5;231m";
             shown = dark;
@@ -65,8 +65,8 @@ bool Ansi256(const QRSymbol& s, const PictureOptions& o, Out& out)
 bool Ascii(const QRSymbol& s, const PictureOptions& o, Out& out, bool inverted)
 {
     const Framed f(s, o.margin);
-    for (int y = 0; y < f.side(); ++y) {
-        for (int x = 0; x < f.side(); ++x) out += f.Dark(x, y) != inverted ? "##" : "  ";
+    for (int y = 0; y < f.height(); ++y) {
+        for (int x = 0; x < f.width(); ++x) out += f.Dark(x, y) != inverted ? "##" : "  ";
         out += '\n';
     }
     return true;
@@ -93,8 +93,8 @@ bool Terminal(const QRSymbol& s, const PictureOptions& o, Out& out)
 // The bare matrix, one 0/1 line a row, no quiet zone.
 bool Txt(const QRSymbol& s, Out& out)
 {
-    for (int y = 0; y < s.size; ++y) {
-        for (int x = 0; x < s.size; ++x) out += s.Dark(x, y) ? '1' : '0';
+    for (int y = 0; y < Framed::Height(s); ++y) {
+        for (int x = 0; x < Framed::Width(s); ++x) out += s.Dark(x, y) ? '1' : '0';
         out += '\n';
     }
     return true;

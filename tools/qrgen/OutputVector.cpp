@@ -26,14 +26,14 @@ std::string Opacity(const char* attribute, const Colour& c)
 template <typename Run>
 void ForEachRun(const Framed& f, Run run)
 {
-    for (int y = 0; y < f.side(); ++y)
-        for (int x = 0; x < f.side();) {
+    for (int y = 0; y < f.height(); ++y)
+        for (int x = 0; x < f.width();) {
             if (!f.Dark(x, y)) {
                 ++x;
                 continue;
             }
             int e = x;
-            while (e < f.side() && f.Dark(e, y)) ++e;
+            while (e < f.width() && f.Dark(e, y)) ++e;
             run(x, y, e - x);
             x = e;
         }
@@ -46,12 +46,11 @@ void ForEachRun(const Framed& f, Run run)
 bool Svg(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
-    const std::string side = std::to_string(f.side());
-    const std::string pixels = std::to_string(f.side() * o.size);
+    const std::string width = std::to_string(f.width()), height = std::to_string(f.height());
     // --inline: no XML declaration, for a page that embeds the picture.
     if (!o.svgInline) out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + pixels + "\" height=\"" + pixels +
-           "\" viewBox=\"0 0 " + side + " " + side +
+    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(f.width() * o.size) + "\" height=\"" +
+           std::to_string(f.height() * o.size) + "\" viewBox=\"0 0 " + width + " " + height +
            "\" shape-rendering=\"crispEdges\">\n<rect width=\"100%\" height=\"100%\" fill=\"" + Hex(o.background) +
            "\"" + Opacity("fill-opacity", o.background) + "/>\n<path stroke=\"none\" fill=\"" + Hex(o.foreground) +
            "\"" + Opacity("fill-opacity", o.foreground) + " d=\"";
@@ -74,14 +73,13 @@ static std::string Rgb(const Colour& c)
 bool Eps(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
-    const std::string side = std::to_string(f.side());
-    const std::string points = std::to_string(f.side() * o.size);
-    out += "%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: qrgen\n%%BoundingBox: 0 0 " + points + " " + points +
-           "\n%%Pages: 1\n%%EndComments\ngsave\n/R { 1 rectfill } bind def\n" + std::to_string(o.size) + " " +
-           std::to_string(o.size) + " scale\n" + Rgb(o.background) + "0 0 " + side + " " + side + " rectfill\n" +
-           Rgb(o.foreground);
+    const std::string width = std::to_string(f.width()), height = std::to_string(f.height());
+    out += "%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: qrgen\n%%BoundingBox: 0 0 " + std::to_string(f.width() * o.size) + " " +
+           std::to_string(f.height() * o.size) + "\n%%Pages: 1\n%%EndComments\ngsave\n/R { 1 rectfill } bind def\n" +
+           std::to_string(o.size) + " " + std::to_string(o.size) + " scale\n" + Rgb(o.background) + "0 0 " + width +
+           " " + height + " rectfill\n" + Rgb(o.foreground);
     ForEachRun(f, [&](int x, int y, int length) {
-        out += std::to_string(x) + " " + std::to_string(f.side() - 1 - y) + " " + std::to_string(length) + " R\n";
+        out += std::to_string(x) + " " + std::to_string(f.height() - 1 - y) + " " + std::to_string(length) + " R\n";
     });
     out += "grestore\nshowpage\n%%EOF\n";
     return true;
@@ -105,13 +103,13 @@ std::string PdfColour(const Colour& c, const char* state)
 // The page's drawing: the light square, then one rectangle a run, in module units.
 std::string PdfContent(const Framed& f, const PictureOptions& o, double module)
 {
-    const std::string side = std::to_string(f.side());
+    const std::string width = std::to_string(f.width()), height = std::to_string(f.height());
     std::string content = "q\n" + Number(module) + " 0 0 " + Number(module) + " 0 0 cm\n" +
-                          PdfColour(o.background, "B") + "0 0 " + side + " " + side + " re f\n" +
+                          PdfColour(o.background, "B") + "0 0 " + width + " " + height + " re f\n" +
                           PdfColour(o.foreground, "F");
     ForEachRun(f, [&](int x, int y, int length) {
         content +=
-            std::to_string(x) + " " + std::to_string(f.side() - 1 - y) + " " + std::to_string(length) + " 1 re\n";
+            std::to_string(x) + " " + std::to_string(f.height() - 1 - y) + " " + std::to_string(length) + " 1 re\n";
     });
     return content + "f\nQ\n";
 }
@@ -124,12 +122,12 @@ bool Pdf(const QRSymbol& s, const PictureOptions& o, Out& out)
 {
     const Framed f(s, o.margin);
     const double module = o.size * 72.0 / o.dpi;
-    const std::string page = Number(f.side() * module);
+    const std::string page = Number(f.width() * module) + " " + Number(f.height() * module);
     const std::string content = PdfContent(f, o, module);
     const std::string objects[] = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + page + " " + page +
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + page +
             "] /Contents 4 0 R /Resources << /ExtGState << /B 5 0 R /F 6 0 R >> >> >>",
         "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream",
         "<< /Type /ExtGState /ca " + Number(o.background.a / 255.0) + " >>",

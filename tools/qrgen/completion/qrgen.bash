@@ -8,7 +8,7 @@ _qrgen()
 
     local common="-o --output -t --type -s --size -m --margin -l --level -v --symversion --mask -d --dpi
                   --foreground --background -k --kanji -8 --8bit -c --casesensitive -i --ignorecase
-                  --strict-version -M --micro -S --structured --eci --rle --svg-path --inline --verbose -r --read-from -h --help"
+                  --strict-version -M --micro -S --structured --rmqr --rmqr-size --rmqr-height --eci --rle --svg-path --inline --verbose -r --read-from -h --help"
     case $prev in
         -o|--output|--file|-r|--read-from) return ;;
         -t|--type|--format) COMPREPLY=($(compgen -W 'PNG PNG32 SVG EPS PDF BMP XPM UTF8 UTF8i ANSI ANSI256 ANSIUTF8 ANSIUTF8i ANSI256UTF8 ASCII ASCIIi TXT CODEWORDS' -- "$cur")); return ;;
@@ -19,7 +19,7 @@ _qrgen()
         -O|--out-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         -s|--size|-m|--margin|-v|--symversion|-d|--dpi|--foreground|--background|-j|--jobs|--text|--hex|\
         --name|--tel|--qq|--email|--org|--title|--url|--addr|--body|--phone|--ssid|--password|--number|\
-        --address|--package|--account|--name-column) return ;;
+        --address|--package|--account|--name-column|--rmqr-size|--rmqr-height) return ;;
     esac
 
     local command="" i
