@@ -164,20 +164,18 @@ Symbol Decode(const Grid& grid, const fs::path& scratch)
     return {ZxingBytes(scratch), side};
 }
 
-TEST(QrgenAsQrencode, SameCommandLinesDecodeToTheSameText)
+struct Row {
+    std::string args; // after the program's name; OUT is the output file
+    std::string type = "PNG";
+    std::string decoded = "Hello 2025";
+    int size = 3;
+    bool micro = false;
+};
+
+// Every option alone, and the combinations people type.
+std::vector<Row> Rows(const std::string& file, const std::string& sjisFile, const std::string& sjis)
 {
-    TempDir dir;
-    const std::string sjis = "\x8a\xbf\x8e\x9a\x83\x65\x83\x58\x83\x67"; // 漢字テスト in Shift JIS
-    dir.Write("text.txt", "From a file, 12345");
-    dir.Write("sjis.txt", sjis);
-    const std::string file = Quote(dir.path() / "text.txt"), sjisFile = Quote(dir.path() / "sjis.txt");
-    struct Row {
-        std::string args; // after the program's name; OUT is the output file
-        std::string type = "PNG";
-        std::string decoded = "Hello 2025";
-        int size = 3;
-        bool micro = false;
-    } rows[] = {
+    return {
         {"-M -v 3 -l M 'Hello 2025'", "PNG", "Hello 2025", 3, true},
         {"-l Q -r " + file, "PNG", "From a file, 12345"},
         {"-l Q -8 'Hello 2025'"},
@@ -206,6 +204,16 @@ TEST(QrgenAsQrencode, SameCommandLinesDecodeToTheSameText)
         {"--strict-version -v 2 -l Q 'Hello 2025'"},
         {"-t ANSIUTF8i -l Q 'Hello 2025'", "ANSIUTF8i"},
     };
+}
+
+TEST(QrgenAsQrencode, SameCommandLinesDecodeToTheSameText)
+{
+    TempDir dir;
+    const std::string sjis = "\x8a\xbf\x8e\x9a\x83\x65\x83\x58\x83\x67"; // 漢字テスト in Shift JIS
+    dir.Write("text.txt", "From a file, 12345");
+    dir.Write("sjis.txt", sjis);
+    const std::string file = Quote(dir.path() / "text.txt"), sjisFile = Quote(dir.path() / "sjis.txt");
+    const std::vector<Row> rows = Rows(file, sjisFile, sjis);
     const fs::path scratch = dir.path() / "scratch.png";
     for (const Row& row : rows) {
         Symbol symbols[2];
