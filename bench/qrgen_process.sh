@@ -53,10 +53,20 @@ if command -v valgrind >/dev/null; then
   peer_ir=$(count qrencode -o b.png hello)
 fi
 
-# Peak memory of the batch.
-rm -rf out && mkdir out
-/usr/bin/time -v "$qrgen" batch -O out urls.txt 2>time.txt >/dev/null || true
-peak=$(sed -n 's/.*Maximum resident set size (kbytes): //p' time.txt)
+# Peak memory (KB) of a batch: it must not grow with the input nor with -j.
+peak() {
+  rm -rf out && mkdir out
+  /usr/bin/time -v "$@" 2>time.txt >/dev/null || true
+  sed -n 's/.*Maximum resident set size (kbytes): //p' time.txt
+}
+peak=$(peak "$qrgen" batch -O out urls.txt)
+awk 'BEGIN { for (i = 0; i < 1000000; i++) print "https://example.com/m/" i }' >million.txt
+million_start=$(date +%s.%N)
+peak_million=$(peak "$qrgen" batch -t TXT -O out million.txt)
+million_time=$(awk -v s="$million_start" -v e="$(date +%s.%N)" 'BEGIN { printf "%.1f", e - s }')
+printf 'a\nb\nc\nd\n' >four.txt
+peak_bmp=$(peak "$qrgen" batch -j 4 -v 40 -s 100 -m 100 -t BMP -O out four.txt)
+rm -rf out million.txt
 
 median() { sort -g | sed -n 2p; }
 range() { sort -g | sed -n '1p;3p' | awk '{ printf (NR > 1 ? "-%.2f" : "%.2f"), $1 }'; }
@@ -74,3 +84,5 @@ done
 echo
 [ -n "${ours_ir:-}" ] && echo "Instructions of one small PNG, whole process: qrgen $ours_ir, qrencode $peer_ir"
 echo "Peak memory of the 10,000-URL batch: ${peak} KB (files under $base)"
+echo "Peak memory of a 1,000,000-line batch (-t TXT): ${peak_million} KB, ${million_time} s"
+echo "Peak memory of four 178 MB BMPs on four threads: ${peak_bmp} KB"

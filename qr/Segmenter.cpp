@@ -109,7 +109,7 @@ std::optional<int32_t> Segmenter::Plan(const uint8_t* data, int32_t count, const
 
     // Inputs of a single class need no search: the search is known to end in one
     // mode (split only where the count field is full), so its cost is a formula.
-    const bool allBytes = census.classes[0] == count && !census.kanjiPair && g.limit[kByte] > 0;
+    const bool allBytes = (byteMode_ || (census.classes[0] == count && !census.kanjiPair)) && g.limit[kByte] > 0;
     const bool allDigits = census.classes[1] == count && g.limit[kNumeric] > 0;
     if (allBytes) {
         if (modes) modes->assign(static_cast<size_t>(count), kByte);

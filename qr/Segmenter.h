@@ -25,6 +25,9 @@ public:
     // Kanji mode is only correct for Shift JIS input: off by default.
     void SetKanjiMode(bool on) { kanjiMode_ = on; }
     bool KanjiMode() const { return kanjiMode_; }
+    // Every byte in byte mode (qrencode's -8), whatever its class.
+    void SetByteMode(bool on) { byteMode_ = on; }
+    bool ByteMode() const { return byteMode_; }
 
     // Class of a byte: 1 digit, 2 other alphanumeric, 0 anything else.
     static int32_t CharacterClass(uint8_t b);
@@ -62,5 +65,6 @@ private:
     void TraceModes(int32_t count, int32_t lastMode, std::vector<uint8_t>& modes) const;
 
     bool kanjiMode_ = false;
+    bool byteMode_ = false;
     mutable std::vector<PlanCell> plan_; // scratch kept between calls to avoid reallocations
 };

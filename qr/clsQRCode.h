@@ -43,6 +43,11 @@ public:
     void SetKanjiMode(bool on) { segmenter_.SetKanjiMode(on); }
     bool KanjiMode() const { return segmenter_.KanjiMode(); }
 
+    // Every byte in one byte-mode segment, as qrencode's -8 asks: no numeric,
+    // alphanumeric or Kanji segments. Off by default (the cheapest segmentation).
+    void SetByteMode(bool on) { segmenter_.SetByteMode(on); }
+    bool ByteMode() const { return segmenter_.ByteMode(); }
+
     // For EncodeSymbol only: its mask argument is ignored and the pattern with the
     // lowest ISO/IEC 18004 penalty kept. Off by default: the window's symbols carry
     // the pattern it names.

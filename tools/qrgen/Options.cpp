@@ -7,6 +7,8 @@
 #include <iostream>
 #include <set>
 
+#include "AsciiCase.h"
+#include "RmqrTables.h"
 #include "qrgen_kinds.h"
 
 namespace {
@@ -20,27 +22,23 @@ const char* const kUsage =
     "             phone --number | email --address | app --package | wechat --account\n"
     "       qrgen batch [--kind KIND] [--csv] [--name-column COLUMN] [--force] [--sync] [-j N] -O FOLDER\n"
     "             [options] [INPUT]\n"
-    "options: -o FILE, -t PNG|SVG|EPS|BMP|UTF8|ANSI|ASCII|TXT|CODEWORDS, -s PIXELS, -m MODULES,\n"
-    "         -l L|M|Q|H, -v 0..40, --mask 0..7|auto, -d DPI, --foreground/--background RRGGBB[AA],\n"
-    "         --kanji, --eci; -V prints the version; -h after any subcommand explains it\n";
-
-std::string Upper(std::string s)
-{
-    for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return s;
-}
+    "options: -o FILE, -r FILE, -t PNG|PNG32|SVG|EPS|PDF|BMP|XPM|UTF8[i]|ANSI|ANSI256|ANSIUTF8[i]|ANSI256UTF8|\n"
+    "         ASCII[i]|TXT|CODEWORDS, -s PIXELS, -m MODULES, -l L|M|Q|H, -v 0..40, --strict-version,\n"
+    "         --mask 0..7|auto, -d DPI, --foreground/--background RRGGBB[AA], -8, -k, -c, -i, --eci,\n"
+    "         --inline, --verbose, -M (Micro QR), -S (structured append); -V prints the version;\n"
+    "         -h after any subcommand explains it\n";
 
 void AddEncodeOptions(CLI::App* app, Request& r)
 {
     app->add_option_function<std::string>(
            "-l,--level",
            [&r](const std::string& v) {
-               r.encode.level = static_cast<int>(std::strchr("LMQH", Upper(v)[0]) - "LMQH") + 1;
+               r.encode.level = static_cast<int>(std::strchr("lmqh", AsciiLower(v)[0]) - "lmqh") + 1;
+               r.encode.levelGiven = true;
            },
            "error correction level L, M, Q (default) or H")
         ->check([](const std::string& v) {
-            const std::string u = Upper(v);
-            return u.size() == 1 && std::strchr("LMQH", u[0]) ? std::string() : "takes L, M, Q or H";
+            return v.size() == 1 && std::strchr("lmqh", AsciiLower(v)[0]) ? std::string() : "takes L, M, Q or H";
         });
     app->add_option("-v,--symversion", r.encode.version,
                     "smallest symbol version 1..40 (0, the default: the smallest that fits)")
@@ -51,7 +49,23 @@ void AddEncodeOptions(CLI::App* app, Request& r)
         ->check([](const std::string& v) {
             return v == "auto" || (v.size() == 1 && v[0] >= '0' && v[0] <= '7') ? std::string() : "takes 0..7 or auto";
         });
-    app->add_flag("--kanji", r.encode.kanji, "read Shift JIS pairs in Kanji mode");
+    app->add_flag("-k,--kanji", r.encode.kanji, "read Shift JIS pairs in Kanji mode");
+    app->add_flag("-8,--8bit", r.encode.eightBit, "every byte in byte mode (-k, -c and -i do not apply)");
+    // As in qrencode, the last of -c and -i counts.
+    app->add_flag_callback(
+        "-c,--casesensitive", [&r] { r.encode.ignoreCase = false; }, "lower-case letters as they are (the default)");
+    app->add_flag_callback(
+        "-i,--ignorecase", [&r] { r.encode.ignoreCase = true; }, "upper-case ASCII letters before encoding");
+    app->add_flag("--strict-version", r.encode.strictVersion,
+                  "-v is the version: data that does not fit it is refused");
+    app->add_flag("-M,--micro", r.encode.micro, "a Micro QR symbol (-v 1..4 for M1..M4; quiet zone 2)");
+    auto* rmqr = app->add_flag("--rmqr", r.encode.rmqr, "a rectangular Micro QR symbol (levels M, H; quiet zone 2)");
+    app->add_option("--rmqr-size", r.encode.rmqrSize, "the rMQR size, R7x43 ... R17x139 (default: the smallest)")
+        ->check([](const std::string& v) { return RmqrSizeByName(v) ? std::string() : "takes R7x43 ... R17x139"; })
+        ->needs(rmqr);
+    app->add_option("--rmqr-height", r.encode.rmqrHeight, "at most this many rows, 7 ... 17")
+        ->check(CLI::Range(7, 17))
+        ->needs(rmqr);
     app->add_flag("--eci", r.encode.eci, "begin with an ECI header: 26 (UTF-8), or 20 (Shift JIS) with --kanji");
 }
 
@@ -64,11 +78,13 @@ void AddPictureOptions(CLI::App* app, Request& r, bool withOutput)
                r.picture.format = *ParseFormat(v);
                r.formatGiven = true;
            },
-           "PNG (default), SVG, EPS, BMP, UTF8, ANSI, ASCII, TXT or CODEWORDS")
+           "PNG (default), PNG32, SVG, EPS, PDF, BMP, XPM, UTF8, UTF8i, ANSI, ANSI256, ANSIUTF8, ANSIUTF8i, "
+           "ANSI256UTF8, ASCII, ASCIIi, TXT or CODEWORDS")
         ->check([](const std::string& v) { return ParseFormat(v) ? std::string() : "unknown type " + v; });
     app->add_option("-s,--size,--scale", r.picture.size, "pixels (points) per module, default 3")
         ->check(CLI::Range(1, 100));
-    app->add_option("-m,--margin", r.picture.margin, "quiet zone in modules, default 4")->check(CLI::Range(0, 100));
+    app->add_option("-m,--margin", r.picture.margin, "quiet zone in modules, default 4 (2 for Micro QR)")
+        ->check(CLI::Range(0, 100));
     app->add_option("-d,--dpi", r.picture.dpi, "resolution written into PNG and BMP, default 72")
         ->check(CLI::Range(1, 1000000));
     const auto colour = [](const std::string& v) {
@@ -82,6 +98,9 @@ void AddPictureOptions(CLI::App* app, Request& r, bool withOutput)
            "--background", [&r](const std::string& v) { r.picture.background = *ParseColour(v); },
            "light module colour RRGGBB[AA]")
         ->check(colour);
+    app->add_flag("--inline", r.picture.svgInline, "SVG without the XML declaration");
+    app->add_flag("--rle,--svg-path")->description("accepted as in qrencode: qrgen's SVG is always one path of runs");
+    app->add_flag("--verbose", r.verbose, "print the file and the symbol version on standard error");
 }
 
 void AddEncodeCommand(CLI::App& app, Request& r, const CLI::Validator& notOption)
@@ -91,7 +110,7 @@ void AddEncodeCommand(CLI::App& app, Request& r, const CLI::Validator& notOption
     AddPictureOptions(encode, r, true);
     auto* text = encode->add_option("--text", r.text, "the text to encode");
     auto* hex = encode->add_option("--hex", r.hex, "the bytes to encode, in hexadecimal");
-    auto* file = encode->add_option("--file", r.file, "a file to encode (- for standard input)");
+    auto* file = encode->add_option("--file,-r,--read-from", r.file, "a file to encode (- for standard input)");
     auto* positional = encode->add_option("TEXT", r.text, "the text to encode")->check(notOption);
     text->excludes(hex, file, positional);
     hex->excludes(file, positional);
@@ -146,10 +165,10 @@ void AddBatchCommand(CLI::App& app, Request& r, const CLI::Validator& notOption)
 // than encoding a small symbol, so only that one is built (all for --help).
 std::string NamedCommand(int argc, char** argv)
 {
-    static const std::set<std::string> takesValue = {"-o",      "--output", "-t",           "--type",       "--format",
-                                                     "-s",      "--size",   "--scale",      "-m",           "--margin",
-                                                     "-d",      "--dpi",    "--foreground", "--background", "-l",
-                                                     "--level", "-v",       "--symversion", "--mask"};
+    static const std::set<std::string> takesValue = {
+        "-o", "--output",     "-t",     "--type", "--format",     "-s",           "--size", "--scale",
+        "-m", "--margin",     "-d",     "--dpi",  "--foreground", "--background", "-l",     "--level",
+        "-v", "--symversion", "--mask", "-r",     "--read-from",  "--file"};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") return "*";
@@ -170,6 +189,28 @@ void AddCommands(CLI::App& app, Request& r, const std::string& named, const CLI:
     for (const KindInfo& kind : KindList())
         if (all || named == kind.name) AddKindCommand(app, r, kind);
     if (all || named == "batch") AddBatchCommand(app, r, notOption);
+}
+
+// The value of a whole-number option that is not one ("-s 1.5"), as
+// "-s: 1.5 is not a whole number"; CLI11 would call it out of range.
+std::string NotWholeNumber(int argc, char** argv)
+{
+    static const std::set<std::string> whole = {"-s",    "--size", "--scale",      "-m", "--margin", "-d",
+                                                "--dpi", "-v",     "--symversion", "-j", "--jobs"};
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i], value;
+        if (arg == "--") break;
+        const size_t equals = arg.find('=');
+        if (whole.count(arg) && i + 1 < argc) value = argv[++i];
+        else if (arg.rfind("--", 0) == 0 && equals != std::string::npos && whole.count(arg.substr(0, equals)))
+            value = arg.substr(equals + 1), arg.resize(equals);
+        else if (arg.size() > 2 && arg[0] == '-' && arg[1] != '-' && whole.count(arg.substr(0, 2)))
+            value = arg.substr(2), arg.resize(2);
+        else continue;
+        const size_t digits = value.find_first_not_of("0123456789", value[0] == '-' || value[0] == '+');
+        if (value.empty() || digits != std::string::npos) return arg + ": " + value + " is not a whole number";
+    }
+    return {};
 }
 
 } // namespace
@@ -197,8 +238,14 @@ ParseOutcome ParseCommandLine(int argc, char** argv, Request& r)
             return std::string();
         },
         "", "not an option");
-    app.add_option("TEXT", r.text, "the text to encode (default: standard input)")->check(notOption);
+    auto* text = app.add_option("TEXT", r.text, "the text to encode (default: standard input)")->check(notOption);
+    app.add_option("-r,--read-from", r.file, "read the text from a file")->excludes(text);
+    app.add_flag("-S,--structured", r.encode.structured, "a structured-append set: -o NAME.png writes NAME-01.png ...");
     AddCommands(app, r, NamedCommand(argc, argv), notOption);
+    if (const std::string why = NotWholeNumber(argc, argv); !why.empty()) {
+        std::cerr << "qrgen: " << why << "\n" << kUsage;
+        return {false, 2};
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "AsciiCase.h"
 #include "Payloads.h"
 #include "TextHelpers.h"
 
@@ -84,11 +85,10 @@ KindResult BuildKindPayload(const std::string& kind, const std::map<std::string,
         known.insert("security");
         const auto it = fields.find("security");
         if (it != fields.end()) {
-            std::string value = it->second; // in any case, as -l and -t are
-            for (char& c : value) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-            if (value == "WPA") in.security = WifiSecurity::WpaWpa2;
-            else if (value == "WEP") in.security = WifiSecurity::Wep;
-            else if (value == "NONE") in.security = WifiSecurity::None;
+            const std::string value = AsciiLower(it->second); // in any case, as -l and -t are
+            if (value == "wpa") in.security = WifiSecurity::WpaWpa2;
+            else if (value == "wep") in.security = WifiSecurity::Wep;
+            else if (value == "none") in.security = WifiSecurity::None;
             else return {KindStatus::Usage, {}, "--security takes WPA, WEP or none"};
         }
     }

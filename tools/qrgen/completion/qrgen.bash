@@ -7,10 +7,11 @@ _qrgen()
     COMPREPLY=()
 
     local common="-o --output -t --type -s --size -m --margin -l --level -v --symversion --mask -d --dpi
-                  --foreground --background --kanji --eci -h --help"
+                  --foreground --background -k --kanji -8 --8bit -c --casesensitive -i --ignorecase
+                  --strict-version -M --micro -S --structured --rmqr --rmqr-size --rmqr-height --eci --rle --svg-path --inline --verbose -r --read-from -h --help"
     case $prev in
-        -o|--output|--file) return ;;
-        -t|--type|--format) COMPREPLY=($(compgen -W 'PNG SVG EPS BMP UTF8 ANSI ASCII TXT CODEWORDS' -- "$cur")); return ;;
+        -o|--output|--file|-r|--read-from) return ;;
+        -t|--type|--format) COMPREPLY=($(compgen -W 'PNG PNG32 SVG EPS PDF BMP XPM UTF8 UTF8i ANSI ANSI256 ANSIUTF8 ANSIUTF8i ANSI256UTF8 ASCII ASCIIi TXT CODEWORDS' -- "$cur")); return ;;
         -l|--level) COMPREPLY=($(compgen -W 'L M Q H' -- "$cur")); return ;;
         --mask) COMPREPLY=($(compgen -W 'auto 0 1 2 3 4 5 6 7' -- "$cur")); return ;;
         --security) COMPREPLY=($(compgen -W 'WPA WEP none' -- "$cur")); return ;;
@@ -18,7 +19,7 @@ _qrgen()
         -O|--out-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         -s|--size|-m|--margin|-v|--symversion|-d|--dpi|--foreground|--background|-j|--jobs|--text|--hex|\
         --name|--tel|--qq|--email|--org|--title|--url|--addr|--body|--phone|--ssid|--password|--number|\
-        --address|--package|--account|--name-column) return ;;
+        --address|--package|--account|--name-column|--rmqr-size|--rmqr-height) return ;;
     esac
 
     local command="" i
