@@ -54,6 +54,12 @@ configure_file(${VORLANE_DOC_DIR}/changelog.in ${VORLANE_DOC_DIR}/changelog COPY
 configure_file(${VORLANE_DOC_DIR}/copyright.in ${VORLANE_DOC_DIR}/copyright COPYONLY)
 install(FILES ${VORLANE_DOC_DIR}/copyright ${VORLANE_DOC_DIR}/changelog DESTINATION share/doc/${CPACK_PACKAGE_NAME})
 
+# What lintian says of the static qrgen, and why it is so.
+if(VORLANE_QRGEN_STATIC)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides DESTINATION share/lintian/overrides
+          RENAME ${CPACK_PACKAGE_NAME})
+endif()
+
 # After the staging install: Debian's finishing touches (compressed changelog and man pages, notes stripped).
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/PackageStaging.cmake)
 
