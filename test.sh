@@ -8,7 +8,9 @@ cd "$(dirname "$0")"
 vorlane_install_deps build run test package
 
 vorlane_build_settings
-# zxing-cpp 2.x as WebAssembly, the oracle that reads rMQR, pinned by its lock file.
+# zxing-cpp 2.x as WebAssembly, the oracle that reads rMQR, pinned by its lock file. Debian's own nodejs
+# comes without npm.
+command -v npm >/dev/null || { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq npm; }
 npm ci --prefix tests/support/zxing-wasm --no-audit --no-fund --loglevel=error
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
