@@ -8,6 +8,7 @@
 #include <set>
 
 #include "AsciiCase.h"
+#include "OptionScan.h"
 #include "RmqrTables.h"
 #include "qrgen_kinds.h"
 
@@ -28,93 +29,166 @@ const char* const kUsage =
     "         --inline, --verbose, -M (Micro QR), -S (structured append); -V prints the version;\n"
     "         -h after any subcommand explains it\n";
 
-void AddEncodeOptions(CLI::App* app, Request& r)
+// --rmqr-size and --rmqr-height need --rmqr: it is built whenever either is.
+void AddRmqrOptions(const OptionAdder& add, Request& r)
 {
-    app->add_option_function<std::string>(
-           "-l,--level",
-           [&r](const std::string& v) {
-               r.encode.level = static_cast<int>(std::strchr("lmqh", AsciiLower(v)[0]) - "lmqh") + 1;
-               r.encode.levelGiven = true;
-           },
-           "error correction level L, M, Q (default) or H")
-        ->check([](const std::string& v) {
-            return v.size() == 1 && std::strchr("lmqh", AsciiLower(v)[0]) ? std::string() : "takes L, M, Q or H";
-        });
-    app->add_option("-v,--symversion", r.encode.version,
-                    "smallest symbol version 1..40 (0, the default: the smallest that fits)")
-        ->check(CLI::Range(0, 40));
-    app->add_option_function<std::string>(
-           "--mask", [&r](const std::string& v) { r.encode.mask = v == "auto" ? -1 : std::stoi(v); },
-           "mask pattern 0..7, or auto (the default: the lowest penalty)")
-        ->check([](const std::string& v) {
-            return v == "auto" || (v.size() == 1 && v[0] >= '0' && v[0] <= '7') ? std::string() : "takes 0..7 or auto";
-        });
-    app->add_flag("-k,--kanji", r.encode.kanji, "read Shift JIS pairs in Kanji mode");
-    app->add_flag("-8,--8bit", r.encode.eightBit, "every byte in byte mode (-k, -c and -i do not apply)");
+    CLI::Option* rmqr = add("--rmqr,--rmqr-size,--rmqr-height", [&r](CLI::App* app, const std::string&) {
+        return app->add_flag("--rmqr", r.encode.rmqr, "a rectangular Micro QR symbol (levels M, H; quiet zone 2)");
+    });
+    add("--rmqr-size", [&r, rmqr](CLI::App* app, const std::string& names) {
+        return app->add_option(names, r.encode.rmqrSize, "the rMQR size, R7x43 ... R17x139 (default: the smallest)")
+            ->check([](const std::string& v) { return RmqrSizeByName(v) ? std::string() : "takes R7x43 ... R17x139"; })
+            ->needs(rmqr);
+    });
+    add("--rmqr-height", [&r, rmqr](CLI::App* app, const std::string& names) {
+        return app->add_option(names, r.encode.rmqrHeight, "at most this many rows, 7 ... 17")
+            ->check(CLI::Range(7, 17))
+            ->needs(rmqr);
+    });
+}
+
+void AddColourOptions(const OptionAdder& add, Request& r)
+{
+    const auto check = [](const std::string& v) { return ParseColour(v) ? std::string() : "takes RRGGBB or RRGGBBAA"; };
+    add("--foreground", [&r, check](CLI::App* app, const std::string& names) {
+        return app
+            ->add_option_function<std::string>(
+                names, [&r](const std::string& v) { r.picture.foreground = *ParseColour(v); },
+                "dark module colour RRGGBB[AA]")
+            ->check(check);
+    });
+    add("--background", [&r, check](CLI::App* app, const std::string& names) {
+        return app
+            ->add_option_function<std::string>(
+                names, [&r](const std::string& v) { r.picture.background = *ParseColour(v); },
+                "light module colour RRGGBB[AA]")
+            ->check(check);
+    });
+}
+
+void AddEncodeOptions(const OptionAdder& add, Request& r)
+{
+    add("-l,--level", [&r](CLI::App* app, const std::string& names) {
+        return app
+            ->add_option_function<std::string>(
+                names,
+                [&r](const std::string& v) {
+                    r.encode.level = static_cast<int>(std::strchr("lmqh", AsciiLower(v)[0]) - "lmqh") + 1;
+                    r.encode.levelGiven = true;
+                },
+                "error correction level L, M, Q (default) or H")
+            ->check([](const std::string& v) {
+                return v.size() == 1 && std::strchr("lmqh", AsciiLower(v)[0]) ? std::string() : "takes L, M, Q or H";
+            });
+    });
+    add("-v,--symversion", [&r](CLI::App* app, const std::string& names) {
+        return app
+            ->add_option(names, r.encode.version,
+                         "smallest symbol version 1..40 (0, the default: the smallest that fits)")
+            ->check(CLI::Range(0, 40));
+    });
+    add("--mask", [&r](CLI::App* app, const std::string& names) {
+        return app
+            ->add_option_function<std::string>(
+                names, [&r](const std::string& v) { r.encode.mask = v == "auto" ? -1 : std::stoi(v); },
+                "mask pattern 0..7, or auto (the default: the lowest penalty)")
+            ->check([](const std::string& v) {
+                return v == "auto" || (v.size() == 1 && v[0] >= '0' && v[0] <= '7') ? std::string()
+                                                                                    : "takes 0..7 or auto";
+            });
+    });
+    add("-k,--kanji", [&r](CLI::App* app, const std::string& names) {
+        return app->add_flag(names, r.encode.kanji, "read Shift JIS pairs in Kanji mode");
+    });
+    add("-8,--8bit", [&r](CLI::App* app, const std::string& names) {
+        return app->add_flag(names, r.encode.eightBit, "every byte in byte mode (-k, -c and -i do not apply)");
+    });
     // As in qrencode, the last of -c and -i counts.
-    app->add_flag_callback(
-        "-c,--casesensitive", [&r] { r.encode.ignoreCase = false; }, "lower-case letters as they are (the default)");
-    app->add_flag_callback(
-        "-i,--ignorecase", [&r] { r.encode.ignoreCase = true; }, "upper-case ASCII letters before encoding");
-    app->add_flag("--strict-version", r.encode.strictVersion,
-                  "-v is the version: data that does not fit it is refused");
-    app->add_flag("-M,--micro", r.encode.micro, "a Micro QR symbol (-v 1..4 for M1..M4; quiet zone 2)");
-    auto* rmqr = app->add_flag("--rmqr", r.encode.rmqr, "a rectangular Micro QR symbol (levels M, H; quiet zone 2)");
-    app->add_option("--rmqr-size", r.encode.rmqrSize, "the rMQR size, R7x43 ... R17x139 (default: the smallest)")
-        ->check([](const std::string& v) { return RmqrSizeByName(v) ? std::string() : "takes R7x43 ... R17x139"; })
-        ->needs(rmqr);
-    app->add_option("--rmqr-height", r.encode.rmqrHeight, "at most this many rows, 7 ... 17")
-        ->check(CLI::Range(7, 17))
-        ->needs(rmqr);
-    app->add_flag("--eci", r.encode.eci, "begin with an ECI header: 26 (UTF-8), or 20 (Shift JIS) with --kanji");
+    add("-c,--casesensitive", [&r](CLI::App* app, const std::string& names) {
+        return app->add_flag_callback(
+            names, [&r] { r.encode.ignoreCase = false; }, "lower-case letters as they are (the default)");
+    });
+    add("-i,--ignorecase", [&r](CLI::App* app, const std::string& names) {
+        return app->add_flag_callback(
+            names, [&r] { r.encode.ignoreCase = true; }, "upper-case ASCII letters before encoding");
+    });
+    add("--strict-version", [&r](CLI::App* app, const std::string& names) {
+        return app->add_flag(names, r.encode.strictVersion, "-v is the version: data that does not fit it is refused");
+    });
+    add("-M,--micro", [&r](CLI::App* app, const std::string& names) {
+        return app->add_flag(names, r.encode.micro, "a Micro QR symbol (-v 1..4 for M1..M4; quiet zone 2)");
+    });
+    AddRmqrOptions(add, r);
+    add("--eci", [&r](CLI::App* app, const std::string& names) {
+        return app->add_flag(names, r.encode.eci,
+                             "begin with an ECI header: 26 (UTF-8), or 20 (Shift JIS) with --kanji");
+    });
 }
 
-void AddPictureOptions(CLI::App* app, Request& r, bool withOutput)
+void AddPictureOptions(const OptionAdder& add, Request& r, bool withOutput)
 {
-    if (withOutput) app->add_option("-o,--output", r.output, "output file (default or -: standard output)");
-    app->add_option_function<std::string>(
-           "-t,--type,--format",
-           [&r](const std::string& v) {
-               r.picture.format = *ParseFormat(v);
-               r.formatGiven = true;
-           },
-           "PNG (default), PNG32, SVG, EPS, PDF, BMP, XPM, UTF8, UTF8i, ANSI, ANSI256, ANSIUTF8, ANSIUTF8i, "
-           "ANSI256UTF8, ASCII, ASCIIi, TXT or CODEWORDS")
-        ->check([](const std::string& v) { return ParseFormat(v) ? std::string() : "unknown type " + v; });
-    app->add_option("-s,--size,--scale", r.picture.size, "pixels (points) per module, default 3")
-        ->check(CLI::Range(1, 100));
-    app->add_option("-m,--margin", r.picture.margin, "quiet zone in modules, default 4 (2 for Micro QR)")
-        ->check(CLI::Range(0, 100));
-    app->add_option("-d,--dpi", r.picture.dpi, "resolution written into PNG and BMP, default 72")
-        ->check(CLI::Range(1, 1000000));
-    const auto colour = [](const std::string& v) {
-        return ParseColour(v) ? std::string() : "takes RRGGBB or RRGGBBAA";
+    if (withOutput)
+        add("-o,--output", [&r](CLI::App* app, const std::string& names) {
+            return app->add_option(names, r.output, "output file (default or -: standard output)");
+        });
+    add("-t,--type,--format", [&r](CLI::App* app, const std::string& names) {
+        return app
+            ->add_option_function<std::string>(
+                names,
+                [&r](const std::string& v) {
+                    r.picture.format = *ParseFormat(v);
+                    r.formatGiven = true;
+                },
+                "PNG (default), PNG32, SVG, EPS, PDF, BMP, XPM, UTF8, UTF8i, ANSI, ANSI256, ANSIUTF8, ANSIUTF8i, "
+                "ANSI256UTF8, ASCII, ASCIIi, TXT or CODEWORDS")
+            ->check([](const std::string& v) { return ParseFormat(v) ? std::string() : "unknown type " + v; });
+    });
+    add("-s,--size,--scale", [&r](CLI::App* app, const std::string& names) {
+        return app->add_option(names, r.picture.size, "pixels (points) per module, default 3")
+            ->check(CLI::Range(1, 100));
+    });
+    add("-m,--margin", [&r](CLI::App* app, const std::string& names) {
+        return app->add_option(names, r.picture.margin, "quiet zone in modules, default 4 (2 for Micro QR)")
+            ->check(CLI::Range(0, 100));
+    });
+    add("-d,--dpi", [&r](CLI::App* app, const std::string& names) {
+        return app->add_option(names, r.picture.dpi, "resolution written into PNG and BMP, default 72")
+            ->check(CLI::Range(1, 1000000));
+    });
+    AddColourOptions(add, r);
+    add("--inline", [&r](CLI::App* app, const std::string& names) {
+        return app->add_flag(names, r.picture.svgInline, "SVG without the XML declaration");
+    });
+    add("--rle,--svg-path", [](CLI::App* app, const std::string& names) {
+        return app->add_flag(names)->description("accepted as in qrencode: qrgen's SVG is always one path of runs");
+    });
+    add("--verbose", [&r](CLI::App* app, const std::string& names) {
+        return app->add_flag(names, r.verbose, "print the file and the symbol version on standard error");
+    });
+}
+
+void AddEncodeCommand(CLI::App& app, Request& r, const OptionScan& scan, const CLI::Validator& notOption)
+{
+    const OptionAdder add(app.add_subcommand("encode", "encode bytes as they are"), scan);
+    AddEncodeOptions(add, r);
+    AddPictureOptions(add, r, true);
+    auto* text = add("--text", [&r](CLI::App* sub, const std::string& names) {
+        return sub->add_option(names, r.text, "the text to encode");
+    });
+    auto* hex = add("--hex", [&r](CLI::App* sub, const std::string& names) {
+        return sub->add_option(names, r.hex, "the bytes to encode, in hexadecimal");
+    });
+    auto* file = add("--file,-r,--read-from", [&r](CLI::App* sub, const std::string& names) {
+        return sub->add_option(names, r.file, "a file to encode (- for standard input)");
+    });
+    auto* positional = add.app()->add_option("TEXT", r.text, "the text to encode")->check(notOption);
+    // An option not built was not given: it excludes nothing.
+    const auto exclude = [](CLI::Option* one, CLI::Option* other) {
+        if (one && other) one->excludes(other);
     };
-    app->add_option_function<std::string>(
-           "--foreground", [&r](const std::string& v) { r.picture.foreground = *ParseColour(v); },
-           "dark module colour RRGGBB[AA]")
-        ->check(colour);
-    app->add_option_function<std::string>(
-           "--background", [&r](const std::string& v) { r.picture.background = *ParseColour(v); },
-           "light module colour RRGGBB[AA]")
-        ->check(colour);
-    app->add_flag("--inline", r.picture.svgInline, "SVG without the XML declaration");
-    app->add_flag("--rle,--svg-path")->description("accepted as in qrencode: qrgen's SVG is always one path of runs");
-    app->add_flag("--verbose", r.verbose, "print the file and the symbol version on standard error");
-}
-
-void AddEncodeCommand(CLI::App& app, Request& r, const CLI::Validator& notOption)
-{
-    CLI::App* encode = app.add_subcommand("encode", "encode bytes as they are");
-    AddEncodeOptions(encode, r);
-    AddPictureOptions(encode, r, true);
-    auto* text = encode->add_option("--text", r.text, "the text to encode");
-    auto* hex = encode->add_option("--hex", r.hex, "the bytes to encode, in hexadecimal");
-    auto* file = encode->add_option("--file,-r,--read-from", r.file, "a file to encode (- for standard input)");
-    auto* positional = encode->add_option("TEXT", r.text, "the text to encode")->check(notOption);
-    text->excludes(hex, file, positional);
-    hex->excludes(file, positional);
-    file->excludes(positional);
+    exclude(text, hex), exclude(text, file), exclude(text, positional);
+    exclude(hex, file), exclude(hex, positional);
+    exclude(file, positional);
 }
 
 // What -h says of a kind's field: whether it must be given, the values it takes.
@@ -126,38 +200,58 @@ std::string FieldHelp(const KindInfo& kind, const std::string& field)
     return field + (required ? " (required)" : "");
 }
 
-void AddKindCommand(CLI::App& app, Request& r, const KindInfo& kind)
+void AddKindCommand(CLI::App& app, Request& r, const OptionScan& scan, const KindInfo& kind)
 {
-    {
-        CLI::App* sub = app.add_subcommand(kind.name, "the " + kind.name + " content kind");
-        for (const std::string& field : kind.fields) {
+    const OptionAdder add(app.add_subcommand(kind.name, "the " + kind.name + " content kind"), scan);
+    for (const std::string& field : kind.fields) {
+        add("--" + field, [&](CLI::App* sub, const std::string& names) {
             CLI::Option* option = sub->add_option_function<std::string>(
-                "--" + field, [&r, field](const std::string& v) { r.fields[field] = v; }, FieldHelp(kind, field));
-            if (field == "security") option->type_name("WPA|WEP|none");
-        }
-        sub->add_flag("--payload", r.printPayload, "print the payload text instead of a symbol");
-        AddEncodeOptions(sub, r);
-        AddPictureOptions(sub, r, true);
+                names, [&r, field](const std::string& v) { r.fields[field] = v; }, FieldHelp(kind, field));
+            return field == "security" ? option->type_name("WPA|WEP|none") : option;
+        });
     }
+    add("--payload", [&r](CLI::App* sub, const std::string& names) {
+        return sub->add_flag(names, r.printPayload, "print the payload text instead of a symbol");
+    });
+    AddEncodeOptions(add, r);
+    AddPictureOptions(add, r, true);
 }
 
-void AddBatchCommand(CLI::App& app, Request& r, const CLI::Validator& notOption)
+void AddBatchOptions(const OptionAdder& add, BatchSettings& b)
 {
-    CLI::App* batch = app.add_subcommand("batch", "one symbol a line or CSV record, one file each");
-    BatchSettings& b = r.batch;
-    batch->add_option("--kind", b.kind, "content kind of the records (default text)")->check([](const std::string& v) {
-        const KindInfo* k = FindKind(v);
-        return k && !k->lookup ? std::string() : "takes text, card, url, sms, mms, wifi, phone, email or app";
+    add("--kind", [&b](CLI::App* batch, const std::string& names) {
+        return batch->add_option(names, b.kind, "content kind of the records (default text)")
+            ->check([](const std::string& v) {
+                const KindInfo* k = FindKind(v);
+                return k && !k->lookup ? std::string() : "takes text, card, url, sms, mms, wifi, phone, email or app";
+            });
     });
-    batch->add_flag("--csv", b.csv, "the text kind reads CSV (column text) instead of lines");
-    batch->add_option("-O,--out-dir", b.folder, "folder for the files")->required();
-    batch->add_option("--name-column", b.nameColumn, "CSV column naming each file (default: a counter)");
-    batch->add_flag("--force", b.force, "replace files that exist");
-    batch->add_flag("--sync", b.sync, "flush every file to disk before naming it");
-    batch->add_option("-j,--jobs", b.jobs, "threads (default: every core)")->check(CLI::Range(1, 1024));
-    batch->add_option("INPUT", b.input, "lines or CSV (default: standard input)")->check(notOption);
-    AddEncodeOptions(batch, r);
-    AddPictureOptions(batch, r, false);
+    add("--csv", [&b](CLI::App* batch, const std::string& names) {
+        return batch->add_flag(names, b.csv, "the text kind reads CSV (column text) instead of lines");
+    });
+    // Always built: its absence is an error.
+    add.app()->add_option("-O,--out-dir", b.folder, "folder for the files")->required();
+    add("--name-column", [&b](CLI::App* batch, const std::string& names) {
+        return batch->add_option(names, b.nameColumn, "CSV column naming each file (default: a counter)");
+    });
+    add("--force", [&b](CLI::App* batch, const std::string& names) {
+        return batch->add_flag(names, b.force, "replace files that exist");
+    });
+    add("--sync", [&b](CLI::App* batch, const std::string& names) {
+        return batch->add_flag(names, b.sync, "flush every file to disk before naming it");
+    });
+    add("-j,--jobs", [&b](CLI::App* batch, const std::string& names) {
+        return batch->add_option(names, b.jobs, "threads (default: every core)")->check(CLI::Range(1, 1024));
+    });
+}
+
+void AddBatchCommand(CLI::App& app, Request& r, const OptionScan& scan, const CLI::Validator& notOption)
+{
+    const OptionAdder add(app.add_subcommand("batch", "one symbol a line or CSV record, one file each"), scan);
+    AddBatchOptions(add, r.batch);
+    add.app()->add_option("INPUT", r.batch.input, "lines or CSV (default: standard input)")->check(notOption);
+    AddEncodeOptions(add, r);
+    AddPictureOptions(add, r, false);
 }
 
 // The subcommand the arguments name, if any: the first word that is neither an
@@ -182,13 +276,14 @@ std::string NamedCommand(int argc, char** argv)
     return {};
 }
 
-void AddCommands(CLI::App& app, Request& r, const std::string& named, const CLI::Validator& notOption)
+void AddCommands(CLI::App& app, Request& r, const OptionScan& scan, const std::string& named,
+                 const CLI::Validator& notOption)
 {
     const bool all = named == "*";
-    if (all || named == "encode") AddEncodeCommand(app, r, notOption);
+    if (all || named == "encode") AddEncodeCommand(app, r, scan, notOption);
     for (const KindInfo& kind : KindList())
-        if (all || named == kind.name) AddKindCommand(app, r, kind);
-    if (all || named == "batch") AddBatchCommand(app, r, notOption);
+        if (all || named == kind.name) AddKindCommand(app, r, scan, kind);
+    if (all || named == "batch") AddBatchCommand(app, r, scan, notOption);
 }
 
 // The value of a whole-number option that is not one ("-s 1.5"), as
@@ -222,8 +317,10 @@ ParseOutcome ParseCommandLine(int argc, char** argv, Request& r)
     CLI::App app{"qrgen: QR code symbols from the command line", "qrgen"};
     app.set_version_flag("-V,--version", std::string("qrgen ") + QRGEN_VERSION);
     app.require_subcommand(0, 1);
-    AddEncodeOptions(&app, r);
-    AddPictureOptions(&app, r, true);
+    const OptionScan scan(argc, argv);
+    const OptionAdder add(&app, scan);
+    AddEncodeOptions(add, r);
+    AddPictureOptions(add, r, true);
     // CLI11 takes a word that looks like a negative number ("-8", qrencode's
     // -8 flag) as text; text that starts with '-' counts only after "--".
     std::set<std::string> afterDashes;
@@ -239,9 +336,13 @@ ParseOutcome ParseCommandLine(int argc, char** argv, Request& r)
         },
         "", "not an option");
     auto* text = app.add_option("TEXT", r.text, "the text to encode (default: standard input)")->check(notOption);
-    app.add_option("-r,--read-from", r.file, "read the text from a file")->excludes(text);
-    app.add_flag("-S,--structured", r.encode.structured, "a structured-append set: -o NAME.png writes NAME-01.png ...");
-    AddCommands(app, r, NamedCommand(argc, argv), notOption);
+    add("-r,--read-from", [&r, text](CLI::App* top, const std::string& names) {
+        return top->add_option(names, r.file, "read the text from a file")->excludes(text);
+    });
+    add("-S,--structured", [&r](CLI::App* top, const std::string& names) {
+        return top->add_flag(names, r.encode.structured, "a structured-append set: -o NAME.png writes NAME-01.png ...");
+    });
+    AddCommands(app, r, scan, NamedCommand(argc, argv), notOption);
     if (const std::string why = NotWholeNumber(argc, argv); !why.empty()) {
         std::cerr << "qrgen: " << why << "\n" << kUsage;
         return {false, 2};

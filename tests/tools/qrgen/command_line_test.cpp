@@ -122,4 +122,36 @@ TEST(QrgenCommandLine, ExitStatusAndFormats)
     }
 }
 
+// Only the options a command line names are built, so every way of naming one
+// must still reach it: attached values, combined flags, --name=value, and the
+// rules between options, whichever of the two the command line names.
+TEST(QrgenCommandLine, OptionsReachedInEverySpelling)
+{
+    // Each spelling gives the same codewords, and not those of the command line without the option.
+    const std::pair<const char*, std::vector<const char*>> spellings[] = {
+        {"hello", {"-l L hello", "-lL hello", "--level=L hello"}},
+        {"abc", {"-i abc", "--ignorecase abc", "-ci abc"}},
+        {"123", {"-M -v 2 123", "-Mv2 123", "--micro --symversion=2 123"}},
+        {"-i abc", {"-8 -i abc", "-8i abc", "--8bit --ignorecase abc"}},
+    };
+    for (const auto& [without, ways] : spellings) {
+        const std::string first = Shell(kQrgen + " -t codewords " + ways[0]);
+        EXPECT_NE(first.find(' '), std::string::npos) << ways[0];
+        EXPECT_NE(first, Shell(kQrgen + " -t codewords " + without)) << ways[0];
+        for (const char* way : ways) EXPECT_EQ(Shell(kQrgen + " -t codewords " + way), first) << way;
+    }
+    int status = -1;
+    const std::pair<const char*, const char*> rules[] = {
+        {"--rmqr-height 9 hello", "qrgen: --rmqr-height requires --rmqr\n"},
+        {"batch /dev/null", "qrgen: --out-dir is required\n"},
+        {"encode --hex 61 --read-from=/dev/null", "qrgen: --hex excludes --file\n"},
+        {"encode --text a b", "qrgen: --text excludes TEXT\n"},
+    };
+    for (const auto& [args, first] : rules) {
+        const std::string usage = Shell(kQrgen + " " + args + " 2>&1 >/dev/null </dev/null", &status);
+        EXPECT_EQ(status, 2) << args;
+        EXPECT_EQ(usage.substr(0, usage.find('\n') + 1), first) << usage;
+    }
+}
+
 } // namespace
