@@ -139,13 +139,19 @@ std::optional<int32_t> Segmenter::Plan(const uint8_t* data, int32_t count, const
 int32_t Segmenter::PlanSearch(const uint8_t* data, int32_t count, const SegmentRules& rules) const
 {
     // QR allows every mode in every version: its search is compiled without the checks.
+    // Without Kanji mode (the usual case) the search looks at three modes instead of four.
     const bool everyMode = std::all_of(rules.countBits.begin(), rules.countBits.end(), [](uint8_t b) { return b > 0; });
-    return everyMode ? PlanSearchWith<true>(data, count, rules) : PlanSearchWith<false>(data, count, rules);
+    if (kanjiMode_)
+        return everyMode ? PlanSearchWith<true, true>(data, count, rules)
+                         : PlanSearchWith<false, true>(data, count, rules);
+    return everyMode ? PlanSearchWith<true, false>(data, count, rules)
+                     : PlanSearchWith<false, false>(data, count, rules);
 }
 
-template <bool kEveryMode>
+template <bool kEveryMode, bool kWithKanji>
 int32_t Segmenter::PlanSearchWith(const uint8_t* data, int32_t count, const SegmentRules& rules) const
 {
+    constexpr int kSearched = kWithKanji ? kModes : kKanji;
     const Limits g(rules);
     const bool allowed[kModes] = {kEveryMode || g.limit[kByte] > 0, kEveryMode || g.limit[kNumeric] > 0,
                                   kEveryMode || g.limit[kAlnum] > 0, kEveryMode || g.limit[kKanji] > 0};
@@ -166,10 +172,11 @@ int32_t Segmenter::PlanSearchWith(const uint8_t* data, int32_t count, const Segm
     };
     for (int32_t i = 0; i < count; ++i) {
         const int32_t cls = kClasses.cls[data[i]];
-        const bool kanji = kanjiMode_ && i >= 1 && IsKanjiPair(data[i - 1], data[i]);
+        const bool kanji = kWithKanji && i >= 1 && IsKanjiPair(data[i - 1], data[i]);
         const bool possible[kModes] = {allowed[kByte], cls == 1 && allowed[kNumeric], cls >= 1 && allowed[kAlnum],
                                        kanji && allowed[kKanji]};
-        for (int m = 0; m < kModes; ++m) {
+        if constexpr (!kWithKanji) plan[i * kModes + kKanji] = {-1, kImpossible, 0};
+        for (int m = 0; m < kSearched; ++m) {
             PlanCell& cell = plan[i * kModes + m];
             const int32_t from = (m == kKanji) ? i - 2 : i - 1;
             if (!possible[m]) {
@@ -182,7 +189,7 @@ int32_t Segmenter::PlanSearchWith(const uint8_t* data, int32_t count, const Segm
             }
             cell = {-1, kImpossible, 0};
             const PlanCell* prev = plan + from * kModes;
-            for (int j = 0; j < kModes; ++j) {
+            for (int j = 0; j < kSearched; ++j) {
                 const PlanCell& p = prev[j];
                 if (p.cost == kImpossible) continue;
                 const bool continues = j == m && p.run < g.limit[m];
@@ -285,6 +292,12 @@ int32_t Segmenter::MinimumDataBits(const Census& census, const SegmentRules& rul
     const int64_t sixths = int64_t{census.classes[0]} * (census.kanjiPair ? 39 : 48) + int64_t{census.classes[1]} * 20 +
                            int64_t{census.classes[2]} * 33;
     if (sixths == 0) return 0;
+    // Characters that no mode of these rules carries (bytes in Micro QR's smallest versions) cannot fit at all.
+    const auto allowed = [&rules](SegmentMode m) { return rules.countBits[static_cast<int>(m)] > 0; };
+    const bool bytesStranded = census.classes[0] > 0 && !census.kanjiPair && !allowed(SegmentMode::Byte);
+    const bool lettersStranded =
+        census.classes[2] > 0 && !allowed(SegmentMode::Alphanumeric) && !allowed(SegmentMode::Byte);
+    if (bytesStranded || lettersStranded) return kImpossible; // more than any symbol holds, and safe to add to
     int32_t shortestCount = 32;
     for (uint8_t bits : rules.countBits)
         if (bits > 0) shortestCount = std::min<int32_t>(shortestCount, bits);

@@ -60,7 +60,7 @@ private:
         int32_t run;
     };
     int32_t PlanSearch(const uint8_t* data, int32_t count, const SegmentRules& rules) const;
-    template <bool kEveryMode>
+    template <bool kEveryMode, bool kWithKanji>
     int32_t PlanSearchWith(const uint8_t* data, int32_t count, const SegmentRules& rules) const;
     void TraceModes(int32_t count, int32_t lastMode, std::vector<uint8_t>& modes) const;
 
