@@ -31,7 +31,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Job {
     Job(const Request& r, size_t threads, int folderFd, int stop)
-        : request(r), workers(threads), queue(std::min<size_t>(2 * threads + 2, 64)), folder(folderFd), stopFd(stop)
+        : request(r), workers(threads), queue(std::min<size_t>(threads + 2, 16)), folder(folderFd), stopFd(stop)
     {
     }
     const Request& request;
@@ -81,6 +81,13 @@ std::string MakeRecord(clsQRCode& encoder, const Job& job, const BatchRecord& re
     return written ? std::string() : written.error();
 }
 
+size_t RecordBytes(const BatchRecord& record)
+{
+    size_t bytes = record.name.size() + record.error.size();
+    for (const auto& [key, value] : record.fields) bytes += key.size() + value.size();
+    return bytes;
+}
+
 // A refusal as it happens; names from the input are shown with controls escaped.
 void Say(Job& job, long line, const std::string& why)
 {
@@ -92,15 +99,19 @@ void Say(Job& job, long line, const std::string& why)
 void Work(Job& job)
 {
     clsQRCode encoder;
-    BatchRecord record;
-    while (job.queue.Pop(record)) {
-        const std::string why = MakeRecord(encoder, job, record);
-        if (why.empty()) {
-            job.written.fetch_add(1);
-            continue;
+    RecordChunk chunk;
+    while (job.queue.Pop(chunk)) {
+        for (const BatchRecord& record : chunk) {
+            // An interruption drops the rest of the chunk too: only the record in hand is finished.
+            if (job.stopSignal.load()) return;
+            const std::string why = MakeRecord(encoder, job, record);
+            if (why.empty()) {
+                job.written.fetch_add(1);
+                continue;
+            }
+            job.refused.fetch_add(1);
+            Say(job, record.line, why);
         }
-        job.refused.fetch_add(1);
-        Say(job, record.line, why);
     }
 }
 
@@ -162,13 +173,25 @@ void Feed(Job& job, RecordReader& reader)
 {
     std::unordered_map<std::string, long> claimed;
     const bool named = !job.request.batch.nameColumn.empty();
-    BatchRecord record;
-    while (!job.stopSignal.load() && reader.Next(record)) {
-        if (named && record.error.empty() && UsableName(record.name)) {
-            const auto [it, fresh] = claimed.emplace(record.name, record.line);
-            if (!fresh) record.error = "name already used by line " + std::to_string(it->second);
+    RecordChunk chunk;
+    size_t bytes = 0;
+    for (bool more = true; more && !job.stopSignal.load();) {
+        BatchRecord record;
+        more = reader.Next(record);
+        if (more) {
+            if (named && record.error.empty() && UsableName(record.name)) {
+                const auto [it, fresh] = claimed.emplace(record.name, record.line);
+                if (!fresh) record.error = "name already used by line " + std::to_string(it->second);
+            }
+            bytes += RecordBytes(record);
+            chunk.push_back(std::move(record));
         }
-        if (!job.queue.Push(std::move(record))) break;
+        // A record typed on a terminal goes at once, not when 63 more follow.
+        const bool full = chunk.size() >= kChunkRecords || bytes >= kChunkBytes;
+        if (chunk.empty() || (more && !full && reader.Ready())) continue;
+        if (!job.queue.Push(std::move(chunk))) break;
+        chunk = RecordChunk();
+        bytes = 0;
     }
     job.queue.Close();
 }

@@ -22,6 +22,7 @@ public:
         return true;
     }
     int error() const override { return lines_.error(); }
+    bool Ready() const override { return lines_.Ready(); }
 
 private:
     LineReader lines_;
@@ -52,6 +53,7 @@ public:
     bool Next(Row& row);
     LineReader::Status status() const { return status_; }
     int error() const { return lines_.error(); }
+    bool Ready() const { return lines_.Ready(); }
 
 private:
     void Start()
@@ -213,6 +215,7 @@ public:
         return true;
     }
     int error() const override { return rows_.error(); }
+    bool Ready() const override { return rows_.Ready(); }
 
 private:
     CsvRows rows_;

@@ -34,6 +34,8 @@ public:
     Status Next(std::string& line);
     long line() const { return line_; }
     int error() const { return error_; }
+    // Whether Next can answer without waiting for input.
+    bool Ready() const { return end_ || stopped_ || error_ || buffer_.find('\n', at_) != std::string::npos; }
 
 private:
     bool Fill();
@@ -53,6 +55,8 @@ public:
     virtual bool Next(BatchRecord& record) = 0;
     LineReader::Status status() const { return status_; }
     virtual int error() const = 0; // errno of a failed read
+    // Whether the next record (or its first line) is in hand, so Next will not wait.
+    virtual bool Ready() const = 0;
 
 protected:
     LineReader::Status status_ = LineReader::Line;

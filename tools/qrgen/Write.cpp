@@ -12,12 +12,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <utility>
 #include <vector>
 
 namespace {
 
-mode_t g_umask = 022;
 std::atomic<unsigned> g_tempCounter{0};
 
 Unexpected<std::string> Refusal(const std::string& shown, const std::string& why)
@@ -95,12 +95,19 @@ std::string Base(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A name only this run uses, created in the folder.
-Fd CreateTemporary(int folder, std::string& name)
+// No fork follows, so the pid asked once stays true.
+const std::string& TempStem()
+{
+    static const std::string stem = std::string(kTempPrefix) + std::to_string(::getpid()) + "-";
+    return stem;
+}
+
+// A name only this run uses, created in the folder with this mode (less the umask).
+Fd CreateTemporary(int folder, std::string& name, mode_t mode)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = std::string(kTempPrefix) + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter++);
-        Fd fd(::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        name = TempStem() + std::to_string(g_tempCounter++);
+        Fd fd(::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
         if (fd.get() >= 0 || errno != EEXIST) return fd;
     }
     return Fd();
@@ -117,15 +124,17 @@ int RenameNoReplace(int folder, const std::string& from, const std::string& to)
     return 0;
 }
 
-// A new file with this mode, renamed into place when whole.
-Result<void> Replace(int folder, const std::string& name, const std::string& shown, mode_t mode,
+// A new file, renamed into place when whole. keep: the mode of the file it
+// replaces (set once it is ours alone); else a new file's mode from the umask.
+Result<void> Replace(int folder, const std::string& name, const std::string& shown, std::optional<mode_t> keep,
                      const WriteOptions& options, const Producer& produce)
 {
     std::string temp;
-    Fd out = CreateTemporary(folder, temp);
+    Fd out = CreateTemporary(folder, temp, keep ? 0600 : 0666);
     // "No such file" alone misleads where the folder refuses new files (/proc) and the target exists.
     if (out.get() < 0) return Refusal(shown, "cannot create a file in " + Folder(shown) + ": " + std::strerror(errno));
-    Result<void> filled = ::fchmod(out.get(), mode) == 0 ? Fill(out.get(), shown, produce, options.sync) : Errno(shown);
+    const bool moded = !keep || ::fchmod(out.get(), *keep) == 0;
+    Result<void> filled = moded ? Fill(out.get(), shown, produce, options.sync) : Errno(shown);
     if (filled && !out.Close()) filled = Errno(shown);
     if (filled) {
         const int rc = options.replace ? ::renameat(folder, temp.c_str(), folder, name.c_str())
@@ -135,6 +144,22 @@ Result<void> Replace(int folder, const std::string& name, const std::string& sho
     }
     ::unlinkat(folder, temp.c_str(), 0);
     return filled;
+}
+
+// A name that must not exist yet (no --force), written without looking
+// first: the rename will not replace anything. Nothing when that did not work:
+// the looking path then says why, in its words (a folder, an existing file).
+std::optional<Result<void>> CreateNew(int folder, const std::string& name, const std::string& shown,
+                                      const WriteOptions& options, const Producer& produce)
+{
+    if (name.empty() || name == "." || name == "..") return std::nullopt;
+    std::string temp;
+    Fd out = CreateTemporary(folder, temp, 0666);
+    if (out.get() < 0) return std::nullopt;
+    if (Fill(out.get(), shown, produce, options.sync) && out.Close() && RenameNoReplace(folder, temp, name) == 0)
+        return Result<void>{};
+    ::unlinkat(folder, temp.c_str(), 0);
+    return std::nullopt;
 }
 
 // Another user's file this user may write: in place, so owner and mode stay.
@@ -164,20 +189,18 @@ bool MayFollow(int folder, const struct stat& link)
 Result<Fd> WalkFolder(int base, const std::string& path, const std::string& shown, int& hops);
 
 // One step along a link: the folder and name it names, checked against the rule.
-Result<void> FollowLink(Fd& folder, std::string& name, const std::string& shown, const struct stat& link)
+Result<Fd> FollowLink(int folder, std::string& name, const std::string& shown, const struct stat& link)
 {
-    if (!MayFollow(folder.get(), link))
+    if (!MayFollow(folder, link))
         return Refusal(shown, "it is a symbolic link another user made in a shared folder; not followed");
     std::vector<char> target(static_cast<size_t>(link.st_size > 0 ? link.st_size : 255) + 2);
-    const ssize_t n = ::readlinkat(folder.get(), name.c_str(), target.data(), target.size() - 1);
+    const ssize_t n = ::readlinkat(folder, name.c_str(), target.data(), target.size() - 1);
     if (n <= 0) return Errno(shown);
     const std::string next(target.data(), static_cast<size_t>(n));
     int hops = 0;
-    auto nextFolder = WalkFolder(folder.get(), Folder(next), shown, hops);
-    if (!nextFolder) return Fail(nextFolder.error());
-    folder = std::move(*nextFolder);
-    name = Base(next);
-    return {};
+    auto nextFolder = WalkFolder(folder, Folder(next), shown, hops);
+    if (nextFolder) name = Base(next);
+    return nextFolder;
 }
 
 // Opens the folder path names (relative to base) one name at a time, each
@@ -217,36 +240,37 @@ Result<Fd> WalkFolder(int base, const std::string& path, const std::string& show
 
 } // namespace
 
-void RememberUmask()
-{
-    g_umask = ::umask(022);
-    ::umask(g_umask);
-}
-
 Result<void> WriteFileAt(int folderFd, const std::string& first, const std::string& shown, const WriteOptions& options,
                          const Producer& produce)
 {
-    Fd folder(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+    if (!options.replace) {
+        if (auto created = CreateNew(folderFd, first, shown, options, produce)) return std::move(*created);
+    }
+    Fd followed; // the folder a link led to
+    int folder = folderFd;
     std::string name = first;
     for (int hops = 0; hops <= 40; ++hops) {
         struct stat st {};
         if (name.empty() || name == "." || name == "..") return Refusal(shown, "it is a folder");
-        if (::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT) return Errno(shown);
             if (hops > 0) return Refusal(shown, "the symbolic link names nothing");
-            return Replace(folder.get(), name, shown, 0666 & ~g_umask, options, produce);
+            return Replace(folder, name, shown, std::nullopt, options, produce);
         }
         if (S_ISLNK(st.st_mode) && options.followLinks && options.replace) {
-            if (auto followed = FollowLink(folder, name, shown, st); !followed) return followed;
+            auto next = FollowLink(folder, name, shown, st);
+            if (!next) return Fail(next.error());
+            followed = std::move(*next);
+            folder = followed.get();
             continue;
         }
         if (S_ISLNK(st.st_mode) && options.replace) return Refusal(shown, "it is a symbolic link; not followed");
         if (S_ISDIR(st.st_mode)) return Refusal(shown, "it is a folder");
         if (!options.replace) return Fail(shown + " exists (--force replaces it)");
         if (!S_ISREG(st.st_mode)) return Refusal(shown, "not a regular file");
-        if (::faccessat(folder.get(), name.c_str(), W_OK, AT_EACCESS) != 0) return Errno(shown);
-        if (st.st_uid != ::geteuid()) return Overwrite(folder.get(), name, shown, options, produce);
-        return Replace(folder.get(), name, shown, st.st_mode & 07777, options, produce);
+        if (::faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0) return Errno(shown);
+        if (st.st_uid != ::geteuid()) return Overwrite(folder, name, shown, options, produce);
+        return Replace(folder, name, shown, st.st_mode & 07777, options, produce);
     }
     errno = ELOOP;
     return Errno(shown);
@@ -275,7 +299,9 @@ Result<void> CheckLinks(const std::string& path)
     for (int hops = 0; hops <= 40; ++hops) {
         struct stat st {};
         if (::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) return {};
-        if (auto followed = FollowLink(folder, name, path, st); !followed) return followed;
+        auto next = FollowLink(folder.get(), name, path, st);
+        if (!next) return Fail(next.error());
+        folder = std::move(*next);
     }
     errno = ELOOP;
     return Errno(path);

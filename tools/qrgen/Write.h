@@ -44,6 +44,3 @@ Result<void> CheckLinks(const std::string& path);
 // Removes ".qrgen-PID-*" files in the folder that are over an hour old and
 // whose writer is no longer running (left by a kill -9).
 void RemoveAbandonedTemporaries(int folder);
-
-// Remembers the process umask (call once before threads start).
-void RememberUmask();

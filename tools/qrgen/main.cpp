@@ -173,7 +173,6 @@ int main(int argc, char** argv)
     const ParseOutcome parsed = ParseCommandLine(argc, argv, request);
     if (!parsed.run) return parsed.status;
     ::signal(SIGXFSZ, SIG_IGN); // a file size limit is a write error, not a crash mid-file
-    RememberUmask();
     if (request.command == "batch") return RunBatch(request);
     ResolveFormat(request);
     const Payload payload = ReadPayload(request);

@@ -87,4 +87,32 @@ TEST(QrgenBatchNames, RemovesOnlyAbandonedTemporaryFiles)
     EXPECT_TRUE(fs::exists(out / "1.png"));
 }
 
+// Without --force a name already taken is refused in words that say by what,
+// and a new file gets the mode the umask leaves.
+TEST(QrgenBatchNames, TakenNamesAreRefusedAndNewFilesFollowTheUmask)
+{
+    TempDir dir;
+    dir.Write("urls.txt", "one\ntwo\nthree\nfour\n");
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out / "1.png");
+    fs::create_symlink(dir.path() / "nowhere", out / "2.png");
+    dir.Write("out/3.png", "mine");
+    int status = -1;
+    const std::string err = Shell(
+        "umask 027; " + kQrgen + " batch -O " + Quote(out) + " " + Quote(dir.path() / "urls.txt") + " 2>&1", &status);
+    EXPECT_EQ(status, 1) << err;
+    const std::string shown = out.string();
+    for (const std::string& refusal : {"line 1: cannot write " + shown + "/1.png: it is a folder",
+                                       "line 2: " + shown + "/2.png exists (--force replaces it)",
+                                       "line 3: " + shown + "/3.png exists (--force replaces it)"})
+        EXPECT_NE(err.find("qrgen: " + refusal + "\n"), std::string::npos) << refusal << "\n" << err;
+    EXPECT_TRUE(fs::is_directory(out / "1.png"));
+    EXPECT_FALSE(fs::exists(dir.path() / "nowhere"));
+    EXPECT_EQ(ReadFile(out / "3.png"), "mine");
+    struct stat st {};
+    ASSERT_EQ(::stat((out / "4.png").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Names(out), (std::vector<std::string>{"1.png", "2.png", "3.png", "4.png"}));
+}
+
 } // namespace

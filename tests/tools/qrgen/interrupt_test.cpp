@@ -2,9 +2,11 @@
 // files, whether its input is a file or a pipe that never ends. qrgen starts
 // with default signal dispositions, so the test holds when the suite itself
 // runs as a background job (which ignores SIGINT).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -75,6 +77,29 @@ TEST(QrgenInterrupt, LeavesOnlyWholeFiles)
         EXPECT_NE(ReadFile(err).find("qrgen: " + std::to_string(files) + " written, 0 refused in "), std::string::npos)
             << c.what << ": " << ReadFile(err);
     }
+}
+
+// Records are handed to the workers in chunks: a line typed into a pipe must
+// still be written while the pipe stays open, not when more lines follow.
+TEST(QrgenInterrupt, WritesEachLineOfAPipeAsItComes)
+{
+    TempDir dir;
+    const fs::path fifo = dir.path() / "typed", out = dir.path() / "out";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Child qrgen("exec " + kQrgen + " batch -O " + Quote(out) + " < " + Quote(fifo), "", "/dev/null");
+    ASSERT_TRUE(qrgen.started());
+    const int typing = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(typing, 0);
+    for (const std::string line : {"first\n", "second\n"}) {
+        const size_t before = CountFiles(out);
+        ASSERT_EQ(::write(typing, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (CountFiles(out) == before && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(CountFiles(out), before + 1) << "not written while the pipe is open: " << line;
+    }
+    ::close(typing);
+    EXPECT_EQ(qrgen.Wait(), 0);
 }
 
 } // namespace
