@@ -59,16 +59,8 @@ vorlane_start_api "$work/api.out" "$usr/bin/vendor-api" || fail "vendor-api did 
 # symbol typed in is saved, and the saved picture lands in the pictures folder.
 ls -A "$usr/bin" >"$work/bin-before"
 mkdir -p "$work/home"
-cat >"$work/drive.sh" <<'DRIVE'
-window_start "$log" "$work/root/usr/bin/vorlane-qr"
-window_find "$app"
-[[ "$title" == "Vorlane二维码生成器 V"* ]] || { echo "the window's title is '$title'"; exit 1; }
-window_wait_status "$log" "当前软件为最新版本,欢迎使用Vorlane软件.."
-window_type "from the package"
-window_generate_and_save "$log" "$HOME/Pictures"
-DRIVE
 env -u XDG_CONFIG_HOME -u XDG_PICTURES_DIR HOME="$work/home" QT_QPA_PLATFORM=xcb VORLANE_API_URL="$api_url" \
-  xvfb-run -a -s "-screen 0 1024x768x24" "$here/xdrive.sh" "$work" "$work/drive.sh" || fail "window"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$here/drive_packaged_window.sh" "$work" || fail "window"
 
 saved=$(ls "$work"/home/Pictures/HD*.jpg 2>/dev/null) || fail "no picture in the pictures folder"
 decoded=$(zbarimg --nodbus --raw -q -Sdisable -Sqrcode.enable "$saved" 2>/dev/null)

@@ -1,5 +1,14 @@
 # Driving the real window with xdotool inside an X session; sourced by the end-to-end scripts' drivers.
 
+# window_session WORK_DIR: a driver's start; sets work and log (where the window's status texts go), and stops
+# the window the driver starts when the driver ends.
+window_session() {
+  work=$1
+  log=$work/status.log
+  app=""
+  trap '[ -n "$app" ] && kill "$app" 2>/dev/null || true' EXIT
+}
+
 # window_start LOG PROGRAM: starts the window with its status texts logged to LOG; sets app, its process id.
 window_start() {
   : >"$1"

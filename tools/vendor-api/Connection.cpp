@@ -36,13 +36,11 @@ const char* Reason(unsigned status)
 
 } // namespace
 
-std::unique_ptr<TlsCredentials> TlsCredentials::FromPem(const std::string& cert, const std::string& key,
-                                                        std::string& why)
+Result<std::unique_ptr<TlsCredentials>> TlsCredentials::FromPem(const std::string& cert, const std::string& key)
 {
     std::unique_ptr<TlsCredentials> owner(new TlsCredentials);
     if (const int error = gnutls_certificate_allocate_credentials(&owner->credentials_); error < 0) {
-        why = gnutls_strerror(error);
-        return nullptr;
+        return Fail(gnutls_strerror(error));
     }
     const gnutls_datum_t certDatum{reinterpret_cast<unsigned char*>(const_cast<char*>(cert.data())),
                                    static_cast<unsigned>(cert.size())};
@@ -51,8 +49,7 @@ std::unique_ptr<TlsCredentials> TlsCredentials::FromPem(const std::string& cert,
     if (const int error =
             gnutls_certificate_set_x509_key_mem(owner->credentials_, &certDatum, &keyDatum, GNUTLS_X509_FMT_PEM);
         error < 0) {
-        why = gnutls_strerror(error);
-        return nullptr;
+        return Fail(gnutls_strerror(error));
     }
     return owner;
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "HttpRequest.h"
+#include "Result.h"
 
 namespace http {
 
@@ -30,8 +31,8 @@ using Handler = std::function<Answer(const Request&)>;
 // The server's certificate and key, shared by every TLS connection.
 class TlsCredentials {
 public:
-    // Empty and a reason when GnuTLS will not take the PEM texts.
-    static std::unique_ptr<TlsCredentials> FromPem(const std::string& cert, const std::string& key, std::string& why);
+    // GnuTLS's reason when it will not take the PEM texts.
+    static Result<std::unique_ptr<TlsCredentials>> FromPem(const std::string& cert, const std::string& key);
     ~TlsCredentials();
     TlsCredentials(const TlsCredentials&) = delete;
     TlsCredentials& operator=(const TlsCredentials&) = delete;

@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,79 +70,56 @@ bool ReplyValue::ReadsAsZero() const
     return error == std::errc() && end == json_.data() + json_.size() && value == 0;
 }
 
-std::optional<VendorData> LoadVendorData(const std::string& path, std::string& why)
+Result<VendorData> LoadVendorData(const std::string& path)
 {
     // Look before opening: a FIFO would block the open, a device would never end.
     struct stat before {};
-    if (::stat(path.c_str(), &before) != 0) {
-        why = "cannot read " + path;
-        return std::nullopt;
-    }
-    if (!S_ISREG(before.st_mode)) {
-        why = path + " is not a regular file";
-        return std::nullopt;
-    }
-    if (static_cast<unsigned long long>(before.st_size) > kMaxDataFileBytes) {
-        why = path + " is larger than 64 MB";
-        return std::nullopt;
-    }
+    if (::stat(path.c_str(), &before) != 0) return Fail("cannot read " + path);
+    if (!S_ISREG(before.st_mode)) return Fail(path + " is not a regular file");
+    if (static_cast<unsigned long long>(before.st_size) > kMaxDataFileBytes)
+        return Fail(path + " is larger than 64 MB");
     const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat opened {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &opened) != 0) {
-        why = "cannot read " + path;
-        return std::nullopt;
-    }
-    if (!S_ISREG(opened.st_mode) || opened.st_dev != before.st_dev || opened.st_ino != before.st_ino) {
-        why = path + " changed while it was opened";
-        return std::nullopt;
-    }
+    if (fd.get() < 0 || ::fstat(fd.get(), &opened) != 0) return Fail("cannot read " + path);
+    if (!S_ISREG(opened.st_mode) || opened.st_dev != before.st_dev || opened.st_ino != before.st_ino)
+        return Fail(path + " changed while it was opened");
     std::string text;
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n == 0) break;
-        if (n < 0) {
-            why = "cannot read " + path;
-            return std::nullopt;
-        }
+        if (n < 0) return Fail("cannot read " + path);
         text.append(buffer, static_cast<size_t>(n));
-        if (text.size() > kMaxDataFileBytes) {
-            why = path + " is larger than 64 MB";
-            return std::nullopt;
-        }
+        if (text.size() > kMaxDataFileBytes) return Fail(path + " is larger than 64 MB");
     }
-    return ParseVendorData(text, why);
+    return ParseVendorData(text);
 }
 
-std::optional<VendorData> ParseVendorData(const std::string& json, std::string& why)
+Result<VendorData> ParseVendorData(const std::string& json)
 {
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-        why = error.error != QJsonParseError::NoError ? "the data is not JSON: " + error.errorString().toStdString() +
-                                                            " at byte " + std::to_string(error.offset)
-                                                      : std::string("the data is JSON but not an object");
-        return std::nullopt;
-    }
+    if (error.error != QJsonParseError::NoError)
+        return Fail("the data is not JSON: " + error.errorString().toStdString() + " at byte " +
+                    std::to_string(error.offset));
+    if (!doc.isObject()) return Fail("the data is JSON but not an object");
     VendorData data;
-    const auto take = [&why](const QJsonObject& o, const char* name, ReplyValue& into) {
-        if (!o.contains(name)) return true;
-        const auto v = FromFile(o.value(name));
-        if (!v) why = std::string("the data's ") + name + " is neither a string nor a number";
-        else into = *v;
-        return v.has_value();
-    };
     const QJsonObject update = doc.object().value("update").toObject();
-    if (!take(update, "result", data.updateResult) || !take(update, "msg", data.updateMsg) ||
-        !take(update, "version", data.version) || !take(update, "sid", data.sid) || !take(update, "must", data.must))
-        return std::nullopt;
+    const std::pair<const char*, ReplyValue*> members[] = {{"result", &data.updateResult},
+                                                           {"msg", &data.updateMsg},
+                                                           {"version", &data.version},
+                                                           {"sid", &data.sid},
+                                                           {"must", &data.must}};
+    for (const auto& [name, into] : members) {
+        if (!update.contains(name)) continue;
+        const auto v = FromFile(update.value(name));
+        if (!v) return Fail(std::string("the data's ") + name + " is neither a string nor a number");
+        *into = *v;
+    }
     const QJsonObject accounts = doc.object().value("accounts").toObject();
     for (auto it = accounts.begin(); it != accounts.end(); ++it) {
         const auto v = FromFile(it.value());
-        if (!v) {
-            why = "the data's account " + it.key().toStdString() + " is neither a string nor a number";
-            return std::nullopt;
-        }
+        if (!v) return Fail("the data's account " + it.key().toStdString() + " is neither a string nor a number");
         data.accounts[it.key().toStdU16String()] = *v;
     }
     return data;

@@ -1,9 +1,9 @@
 #pragma once
 #include <cstddef>
 #include <map>
-#include <optional>
 #include <string>
 
+#include "Result.h"
 #include "VendorProtocol.h"
 
 // A value the data file gives for a reply member, kept as its JSON text so a
@@ -39,10 +39,10 @@ struct VendorData {
 // The data file is small; anything larger is refused unread.
 inline constexpr std::size_t kMaxDataFileBytes = 64u * 1024 * 1024;
 
-// Reads the JSON data file; nothing (and a one-line reason) when it is not a
-// regular file of at most kMaxDataFileBytes holding a JSON object.
-std::optional<VendorData> LoadVendorData(const std::string& path, std::string& why);
-std::optional<VendorData> ParseVendorData(const std::string& json, std::string& why);
+// Reads the JSON data file; a one-line reason when it is not a regular file of
+// at most kMaxDataFileBytes holding a JSON object.
+Result<VendorData> LoadVendorData(const std::string& path);
+Result<VendorData> ParseVendorData(const std::string& json);
 
 // The JSON reply to a form body posted to one of the two endpoints.
 std::string HandleVersion(const VendorData& data, const std::string& body);

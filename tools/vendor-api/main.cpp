@@ -26,7 +26,7 @@ constexpr unsigned kThreads = 2;
 // Descriptors kept back from the connection slots: the listener, the loops' own, the data file.
 constexpr rlim_t kSpareDescriptors = 64;
 
-int Fail(const std::string& why)
+int Quit(const std::string& why)
 {
     std::fprintf(stderr, "vendor-api: %s\n", why.c_str());
     return 1;
@@ -75,9 +75,14 @@ std::optional<Address> ParseListen(const std::string& text)
     return a;
 }
 
+struct Listener {
+    int fd;
+    int port; // the bound one, known for port 0
+};
+
 // A listening socket of our own: a busy port is refused (no SO_REUSEPORT, so no
-// second server shares it) and the bound port is known for port 0.
-int Listen(const Address& address, int& port, std::string& why)
+// second server shares it).
+Result<Listener> Listen(const Address& address)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -85,14 +90,12 @@ int Listen(const Address& address, int& port, std::string& why)
     hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV | (address.ipv6Literal ? AI_NUMERICHOST : 0);
     addrinfo* found = nullptr;
     if (const int error = ::getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found); error != 0) {
-        why = "cannot resolve " + address.host + ": " + gai_strerror(error);
-        return -1;
+        return Fail("cannot resolve " + address.host + ": " + gai_strerror(error));
     }
     const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(found, &::freeaddrinfo);
     const int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, found->ai_protocol);
     if (fd < 0) {
-        why = std::string("cannot make a socket: ") + std::strerror(errno);
-        return -1;
+        return Fail(std::string("cannot make a socket: ") + std::strerror(errno));
     }
     const int on = 1, off = 0;
     // SO_REUSEADDR only lets a restart bind past connections in TIME_WAIT; Linux
@@ -100,31 +103,28 @@ int Listen(const Address& address, int& port, std::string& why)
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (found->ai_family == AF_INET6) ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
     if (::bind(fd, found->ai_addr, found->ai_addrlen) != 0 || ::listen(fd, SOMAXCONN) != 0) {
-        why = "cannot listen on " + address.host + ":" + address.port + ": " + std::strerror(errno);
+        const std::string why = "cannot listen on " + address.host + ":" + address.port + ": " + std::strerror(errno);
         ::close(fd);
-        return -1;
+        return Fail(why);
     }
     sockaddr_storage bound{};
     socklen_t length = sizeof bound;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
-    port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
-                                             : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
-    return fd;
+    return Listener{fd, ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                                          : reinterpret_cast<sockaddr_in*>(&bound)->sin_port)};
 }
 
 // A certificate or key: a regular file of at most 1 MB.
-std::optional<std::string> ReadPem(const std::string& path, std::string& why)
+Result<std::string> ReadPem(const std::string& path)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > 1024 * 1024) {
-        why = "cannot use " + path + ": not a readable regular file of at most 1 MB";
-        return std::nullopt;
+        return Fail("cannot use " + path + ": not a readable regular file of at most 1 MB");
     }
     std::unique_ptr<FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rbe"), &std::fclose);
     std::string text(static_cast<size_t>(st.st_size), '\0');
     if (!file || std::fread(text.data(), 1, text.size(), file.get()) != text.size()) {
-        why = "cannot read " + path;
-        return std::nullopt;
+        return Fail("cannot read " + path);
     }
     return text;
 }
@@ -160,7 +160,7 @@ struct Options {
     std::string dataPath = DefaultDataPath();
 };
 
-std::optional<Options> ParseArguments(int argc, char** argv, std::string& why)
+Result<Options> ParseArguments(int argc, char** argv)
 {
     Options o;
     for (int i = 1; i < argc; ++i) {
@@ -175,18 +175,15 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& why)
                             : arg == "--data" ? &o.dataPath
                                               : nullptr;
         if (!into) {
-            why = "unknown argument " + arg + " (" + kUsage + ")";
-            return std::nullopt;
+            return Fail("unknown argument " + arg + " (" + kUsage + ")");
         }
         if (i + 1 >= argc) {
-            why = arg + " takes a value";
-            return std::nullopt;
+            return Fail(arg + " takes a value");
         }
         *into = argv[++i];
     }
     if (o.cert.empty() != o.key.empty()) {
-        why = "--cert and --key go together";
-        return std::nullopt;
+        return Fail("--cert and --key go together");
     }
     return o;
 }
@@ -195,22 +192,25 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string& why)
 
 int main(int argc, char** argv)
 {
-    std::string why;
-    const auto options = ParseArguments(argc, argv, why);
-    if (!options) return Fail(why);
+    const auto options = ParseArguments(argc, argv);
+    if (!options) return Quit(options.error());
     if (options->help || options->version) {
         std::printf("%s\n", options->help ? kUsage : (std::string("vendor-api ") + kProgramVersion).c_str());
         return 0;
     }
     const auto address = ParseListen(options->listen);
-    if (!address) return Fail("--listen takes HOST:PORT with a port from 0 to 65535, not " + options->listen);
-    const auto data = LoadVendorData(options->dataPath, why);
-    if (!data) return Fail(why);
-    std::optional<std::string> certPem, keyPem;
-    if (!options->cert.empty()) {
-        certPem = ReadPem(options->cert, why);
-        if (certPem) keyPem = ReadPem(options->key, why);
-        if (!keyPem) return Fail(why);
+    if (!address) return Quit("--listen takes HOST:PORT with a port from 0 to 65535, not " + options->listen);
+    const auto data = LoadVendorData(options->dataPath);
+    if (!data) return Quit(data.error());
+    const bool https = !options->cert.empty();
+    std::string certPem, keyPem;
+    if (https) {
+        const auto cert = ReadPem(options->cert);
+        if (!cert) return Quit(cert.error());
+        const auto key = ReadPem(options->key);
+        if (!key) return Quit(key.error());
+        certPem = *cert;
+        keyPem = *key;
     }
 
     const size_t slots = RaiseDescriptorLimit();
@@ -223,17 +223,20 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
     std::unique_ptr<http::TlsCredentials> tls;
-    if (certPem) {
-        tls = http::TlsCredentials::FromPem(*certPem, *keyPem, why);
-        if (!tls) return Fail("cannot use the certificate " + options->cert + " and key " + options->key + ": " + why);
+    if (https) {
+        auto made = http::TlsCredentials::FromPem(certPem, keyPem);
+        if (!made)
+            return Quit("cannot use the certificate " + options->cert + " and key " + options->key + ": " +
+                        made.error());
+        tls = std::move(*made);
     }
-    int port = 0;
-    const int fd = Listen(*address, port, why);
-    if (fd < 0) return Fail(why);
+    const auto listener = Listen(*address);
+    if (!listener) return Quit(listener.error());
+    const int fd = listener->fd;
     http::Server server(
         fd, tls.get(), [&data](const http::Request& r) { return Route(*data, r); }, kThreads, slots);
     const std::string host = address->host.find(':') != std::string::npos ? "[" + address->host + "]" : address->host;
-    std::printf("listening on %s://%s:%d\n", tls ? "https" : "http", host.c_str(), port);
+    std::printf("listening on %s://%s:%d\n", tls ? "https" : "http", host.c_str(), listener->port);
     std::fflush(stdout);
 
     // A stop signal lets the requests under way finish (for a few seconds at most), then ends well.

@@ -88,9 +88,8 @@ TEST(VendorApiHandlers, DataFileValuesPassThrough)
     };
     const std::string lookup = "user_account=12345&token=" + Token(u"12345");
     for (const Case& c : cases) {
-        std::string why;
-        const auto data = ParseVendorData(c.data, why);
-        ASSERT_TRUE(data) << c.data << ": " << why;
+        const auto data = ParseVendorData(c.data);
+        ASSERT_TRUE(data) << c.data << ": " << data.error();
         const std::string reply = c.lookup ? HandleLookup(*data, lookup) : HandleVersion(*data, "sn=qrcode");
         QJsonObject at = QJsonDocument::fromJson(QByteArray::fromStdString(reply)).object();
         if (*c.object) at = at.value(c.object).toObject();
@@ -98,10 +97,9 @@ TEST(VendorApiHandlers, DataFileValuesPassThrough)
             QJsonDocument::fromJson(QByteArray::fromStdString("[" + c.expectedJson + "]")).array().first();
         EXPECT_EQ(at.value(c.member), expected) << c.data << " " << c.member << " in " << reply;
     }
-    std::string why;
-    EXPECT_FALSE(ParseVendorData(R"({"update":{"sid":[1]}})", why));
-    EXPECT_FALSE(ParseVendorData(R"({"accounts":{"a":null}})", why));
-    EXPECT_FALSE(ParseVendorData("[1]", why));
+    EXPECT_FALSE(ParseVendorData(R"({"update":{"sid":[1]}})"));
+    EXPECT_FALSE(ParseVendorData(R"({"accounts":{"a":null}})"));
+    EXPECT_FALSE(ParseVendorData("[1]"));
 }
 
 } // namespace
