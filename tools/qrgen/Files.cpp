@@ -14,17 +14,6 @@ std::string Errno(const std::string& what) { return what + ": " + std::strerror(
 
 } // namespace
 
-bool WriteFd(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 namespace {
 
 // Reads up to limit bytes; -1 on a read error.

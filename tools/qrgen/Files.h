@@ -29,6 +29,4 @@ bool IsSpecialNode(const std::string& path);
 // Writes into such a node in place; it is opened, never created or renamed over.
 Result<void> WriteIntoNode(const std::string& path, const Producer& produce);
 
-// Writes everything to a descriptor (standard output).
-bool WriteFd(int fd, std::string_view bytes);
 inline bool WriteStdout(std::string_view bytes) { return WriteFd(1, bytes); }

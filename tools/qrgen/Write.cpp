@@ -16,6 +16,17 @@
 #include <utility>
 #include <vector>
 
+bool WriteFd(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
 namespace {
 
 std::atomic<unsigned> g_tempCounter{0};
@@ -50,17 +61,6 @@ private:
     }
     int fd_;
 };
-
-bool WriteFd(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
 
 // Runs the producer into fd. The error names the failed write, or the picture.
 Result<void> Fill(int fd, const std::string& shown, const Producer& produce, bool sync, off_t* written = nullptr)

@@ -7,6 +7,9 @@
 
 #include "Result.h"
 
+// Writes everything to a descriptor, through interrupted and partial writes; false on an error.
+bool WriteFd(int fd, std::string_view bytes);
+
 // Takes a piece of the output; false when it cannot be written.
 using Sink = std::function<bool(std::string_view)>;
 // Writes the whole output into the sink; false when it could not.
