@@ -16,18 +16,18 @@ inline constexpr int32_t kMaxInputBytes = 35;
 inline constexpr int32_t kMaxCodewords = 24;
 
 // One row per symbol number, the 3 bits the format information carries.
-struct SymbolSpec {
+struct SymbolCapacity {
     int32_t version;
     EcLevel level; // L stands for M1's error detection
     int32_t dataBits;
     int32_t checkCodewords;
 };
-inline constexpr SymbolSpec kSymbols[8] = {
+inline constexpr SymbolCapacity kSymbols[8] = {
     {1, EcLevel::L, 20, 2}, {2, EcLevel::L, 40, 5},  {2, EcLevel::M, 32, 6},   {3, EcLevel::L, 84, 6},
     {3, EcLevel::M, 68, 8}, {4, EcLevel::L, 128, 8}, {4, EcLevel::M, 112, 10}, {4, EcLevel::Q, 80, 14},
 };
 // M1 and M3 end their data in a 4-bit codeword: dataBits is then not a multiple of 8.
-constexpr int32_t DataCodewords(const SymbolSpec& s) { return (s.dataBits + 7) / 8; }
+constexpr int32_t DataCodewords(const SymbolCapacity& s) { return (s.dataBits + 7) / 8; }
 constexpr int32_t Size(int32_t version) { return 2 * version + 9; }
 
 // The symbol number for a version and level, none where the version lacks the level.

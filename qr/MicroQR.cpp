@@ -40,7 +40,7 @@ const SegmentRules& MicroSegmentRules(int32_t version) { return kRules[version -
 
 namespace {
 
-using micro::SymbolSpec;
+using micro::SymbolCapacity;
 
 // What the stream needs beside the data: the chosen symbol, the segment modes and the bits.
 struct Plan {
@@ -98,22 +98,22 @@ Result<QRSymbol, MicroError> EncodeMicro(std::span<const uint8_t> data, const Mi
     if (data.size() > static_cast<size_t>(micro::kMaxInputBytes)) return Fail(MicroError::InputTooLong);
     auto plan = ChooseSymbol(data, options);
     if (!plan) return Fail(plan.error());
-    const SymbolSpec& spec = micro::kSymbols[plan->number];
-    const SegmentRules& rules = micro::MicroSegmentRules(spec.version);
+    const SymbolCapacity& chosen = micro::kSymbols[plan->number];
+    const SegmentRules& rules = micro::MicroSegmentRules(chosen.version);
 
     // The stream with its terminator, which may run up to 9 bits past the capacity.
     std::array<uint8_t, micro::kMaxCodewords + 8> stream{};
     Segmenter::Write(stream.data(), data.data(), static_cast<int32_t>(data.size()), rules, plan->modes);
-    Pad(stream.data(), plan->bits, spec.dataBits, rules.terminatorBits);
-    const int32_t dataCodewords = micro::DataCodewords(spec);
+    Pad(stream.data(), plan->bits, chosen.dataBits, rules.terminatorBits);
+    const int32_t dataCodewords = micro::DataCodewords(chosen);
 
     QRSymbol symbol;
-    symbol.version = spec.version;
-    symbol.level = spec.level;
-    symbol.codewords.resize(static_cast<size_t>(dataCodewords + spec.checkCodewords));
+    symbol.version = chosen.version;
+    symbol.level = chosen.level;
+    symbol.codewords.resize(static_cast<size_t>(dataCodewords + chosen.checkCodewords));
     // One block; a 4-bit last data codeword enters the division as its byte, low bits zero.
-    if (!EncodeBlocks(stream.data(), BlockShape(dataCodewords, 1, spec.checkCodewords), symbol.codewords.data()))
+    if (!EncodeBlocks(stream.data(), BlockShape(dataCodewords, 1, chosen.checkCodewords), symbol.codewords.data()))
         return Fail(MicroError::DoesNotFit);
-    micro::BuildModules(symbol, plan->number, symbol.codewords, spec.dataBits, mask);
+    micro::BuildModules(symbol, plan->number, symbol.codewords, chosen.dataBits, mask);
     return symbol;
 }
